@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace pylon {
+
+class BuildEnvironment;
+
+// What the command line asks the program to do.
+struct CommandLine {
+    enum class Action {
+        run,     // start normally
+        version, // print the version line and exit 0
+        help,    // print the options and exit 0
+        error,   // print `errorText` and the usage, exit 2
+    };
+    Action action = Action::run;
+    QString errorText;
+    QString helpText;
+};
+
+// Parses the program's arguments (arguments[0] is the program).
+CommandLine parseCommandLine(const QStringList& arguments);
+
+// "Pylon 1.0.0-1 (production)": display name, version, mode.
+QString versionLine(const BuildEnvironment& environment);
+
+} // namespace pylon

@@ -1,0 +1,32 @@
+#pragma once
+
+// Recognising a Live process from what /proc tells about it. Live runs under Wine on Linux, so
+// there is no bundle identifier to ask for: a process is Live when its executable name or the base
+// name of its first argument starts with "Ableton Live" ("Ableton Live 12 Suite.exe" counts).
+
+#include "../src/Platform.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pylon::accelerator::linux_backend {
+
+struct ProcessFacts {
+    ProcessId processId = 0;
+    std::string executableName;                // /proc/<pid>/comm (the kernel keeps 15 bytes of it)
+    std::optional<std::string> firstArgument;  // argv[0] from /proc/<pid>/cmdline
+    std::optional<std::string> executablePath; // target of /proc/<pid>/exe
+};
+
+// The last component of a Unix or a Windows path.
+std::string_view baseName(std::string_view path);
+bool isLiveName(std::string_view name);
+// True for the paths Wine gives its processes: "C:\...", "C:/..." or anything with a backslash.
+bool isWindowsPath(std::string_view path);
+// Whether a process needs a closer look: the cheap test run on every process of the system.
+bool mayBeLive(std::string_view executableName, std::string_view firstArgument);
+// The application the facts describe, or nothing when the process is not Live.
+std::optional<RunningApplication> liveApplication(const ProcessFacts& facts);
+
+} // namespace pylon::accelerator::linux_backend

@@ -1,0 +1,115 @@
+#include "ProcessTable.h"
+
+#include "LiveProcess.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <climits>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+namespace pylon::accelerator::linux_backend {
+
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd)
+        : m_fd(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+std::optional<ProcessId> processIdFromEntry(const char* name) {
+    const std::string_view text(name);
+    ProcessId value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value <= 0)
+        return std::nullopt;
+    return value;
+}
+
+// Reads up to limit bytes of /proc/<pid>/<file>, relative to the open /proc directory.
+std::optional<std::string> readProcFile(int procFd, std::string_view pid, std::string_view file, std::size_t limit) {
+    const std::string relative = std::string(pid) + '/' + std::string(file);
+    const FileDescriptor fd(openat(procFd, relative.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return std::nullopt;
+    std::string content;
+    std::array<char, 512> buffer;
+    while (content.size() < limit) {
+        const ssize_t count = read(fd.get(), buffer.data(), std::min(buffer.size(), limit - content.size()));
+        if (count < 0)
+            return std::nullopt;
+        if (count == 0)
+            break;
+        content.append(buffer.data(), static_cast<std::size_t>(count));
+        // Only argv[0] is of interest in the command line: stop at its end.
+        if (file == "cmdline" && content.find('\0') != std::string::npos)
+            break;
+    }
+    return content;
+}
+
+std::optional<std::string> readExecutablePath(int procFd, std::string_view pid) {
+    const std::string relative = std::string(pid) + "/exe";
+    std::array<char, PATH_MAX> buffer;
+    const ssize_t length = readlinkat(procFd, relative.c_str(), buffer.data(), buffer.size());
+    if (length <= 0 || static_cast<std::size_t>(length) == buffer.size())
+        return std::nullopt;
+    return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
+std::optional<std::string> firstArgumentOf(const std::optional<std::string>& commandLine) {
+    if (!commandLine || commandLine->empty())
+        return std::nullopt; // kernel threads and zombies have no command line
+    return commandLine->substr(0, commandLine->find('\0'));
+}
+
+} // namespace
+
+std::vector<RunningApplication> runningLiveProcesses() {
+    std::vector<RunningApplication> applications;
+    const std::unique_ptr<DIR, DirCloser> proc(opendir("/proc"));
+    if (!proc)
+        return applications;
+    const int procFd = dirfd(proc.get());
+
+    while (const dirent* entry = readdir(proc.get())) {
+        const auto processId = processIdFromEntry(entry->d_name);
+        if (!processId)
+            continue;
+        const std::string_view pid(entry->d_name);
+        auto comm = readProcFile(procFd, pid, "comm", 64);
+        if (!comm)
+            continue;
+        if (!comm->empty() && comm->back() == '\n')
+            comm->pop_back();
+        const auto firstArgument = firstArgumentOf(readProcFile(procFd, pid, "cmdline", 64 * 1024));
+        if (!mayBeLive(*comm, firstArgument.value_or(std::string())))
+            continue;
+
+        ProcessFacts facts{*processId, std::move(*comm), firstArgument, readExecutablePath(procFd, pid)};
+        if (auto application = liveApplication(facts))
+            applications.push_back(std::move(*application));
+    }
+    std::ranges::sort(applications, {}, &RunningApplication::processId);
+    return applications;
+}
+
+} // namespace pylon::accelerator::linux_backend

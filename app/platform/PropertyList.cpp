@@ -135,7 +135,9 @@ struct StringWriter : pugi::xml_writer {
 std::optional<QVariant> parse(const QByteArray& xml) {
     pugi::xml_document document;
     // No entity expansion beyond the XML built-ins: pugixml never resolves external entities.
-    const pugi::xml_parse_result result = document.load_buffer(xml.constData(), size_t(xml.size()));
+    // parse_ws_pcdata_single keeps the text of a whitespace-only <string>, which is a value too.
+    const pugi::xml_parse_result result =
+        document.load_buffer(xml.constData(), size_t(xml.size()), pugi::parse_default | pugi::parse_ws_pcdata_single);
     if (!result)
         return std::nullopt;
     const pugi::xml_node root = document.child("plist");

@@ -137,9 +137,31 @@ QJsonObject encodeAbleton(const AbletonStatusResponse& ableton) {
     return object;
 }
 
+// JSON forbids unescaped control characters (NUL included) inside strings; QJsonDocument lets them
+// through, so they are refused here.
+bool hasRawControlCharacterInString(const QByteArray& json) {
+    bool inString = false;
+    bool escaped = false;
+    for (const char c : json) {
+        if (!inString)
+            inString = c == '"';
+        else if (escaped)
+            escaped = false;
+        else if (c == '\\')
+            escaped = true;
+        else if (c == '"')
+            inString = false;
+        else if (static_cast<unsigned char>(c) < 0x20)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 StatusResponse decodeStatusResponse(const QByteArray& json) {
+    if (hasRawControlCharacterInString(json))
+        throw DecodingError("not valid JSON: unescaped control character in a string");
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError)

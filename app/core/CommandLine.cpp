@@ -14,8 +14,18 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Print the version and build mode and exit."));
+    const QCommandLineOption status(QStringLiteral("status"),
+                                    QStringLiteral("Fetch the companion's status once, print it and exit "
+                                                   "(0 when the companion answered, 1 otherwise)."));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("With --status: also print the status document."));
+    const QCommandLineOption headless(QStringLiteral("headless"),
+                                      QStringLiteral("Run without tray or window; print the status lines whenever "
+                                                     "they change, until interrupted."));
     parser.addOption(help);
     parser.addOption(version);
+    parser.addOption(status);
+    parser.addOption(json);
+    parser.addOption(headless);
 
     CommandLine result;
     result.helpText = parser.helpText();
@@ -29,10 +39,25 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         result.errorText = QStringLiteral("Unexpected argument: '%1'.").arg(parser.positionalArguments().constFirst());
         return result;
     }
+    if (parser.isSet(json) && !parser.isSet(status)) {
+        result.action = CommandLine::Action::error;
+        result.errorText = QStringLiteral("--json only goes with --status.");
+        return result;
+    }
+    if (parser.isSet(status) && parser.isSet(headless)) {
+        result.action = CommandLine::Action::error;
+        result.errorText = QStringLiteral("--status and --headless cannot be combined.");
+        return result;
+    }
     if (parser.isSet(help))
         result.action = CommandLine::Action::help;
     else if (parser.isSet(version))
         result.action = CommandLine::Action::version;
+    else if (parser.isSet(status))
+        result.action = CommandLine::Action::status;
+    else if (parser.isSet(headless))
+        result.action = CommandLine::Action::headless;
+    result.json = parser.isSet(json);
     return result;
 }
 

@@ -10,12 +10,15 @@ class BuildEnvironment;
 // What the command line asks the program to do.
 struct CommandLine {
     enum class Action {
-        run,     // start normally
-        version, // print the version line and exit 0
+        run,      // start normally
+        headless, // run the controller without tray or window, printing the status lines
+        status,   // one status fetch, print the status lines, exit 0 if the companion answered
+        version,  // print the version line and exit 0
         help,    // print the options and exit 0
         error,   // print `errorText` and the usage, exit 2
     };
     Action action = Action::run;
+    bool json = false; // with `status`: also print the status document
     QString errorText;
     QString helpText;
 };

@@ -1,30 +1,67 @@
+#include "core/AppServices.h"
 #include "core/BuildEnvironment.h"
 #include "core/CommandLine.h"
+#include "core/HeadlessMode.h"
+#include "core/PylonController.h"
+#include "diagnostics/FileLogger.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
+#include <QTimer>
+
+using namespace pylon;
+
+namespace {
+
+int runStatus(bool json) {
+    AppServices services;
+    PylonController controller(services.controllerContext());
+    int exitCode = 1;
+    QTimer::singleShot(0, [&] {
+        [](PylonController& c, bool j, int& code) -> QCoro::Task<> {
+            code = co_await HeadlessMode::printStatusOnce(c, j);
+            QCoreApplication::quit();
+        }(controller, json, exitCode);
+    });
+    QCoreApplication::exec();
+    return exitCode;
+}
+
+int runHeadless() {
+    AppServices services;
+    PylonController controller(services.controllerContext());
+    return HeadlessMode::runUntilTerminated(controller);
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    const pylon::BuildEnvironment& environment = pylon::BuildEnvironment::current();
+    const BuildEnvironment& environment = BuildEnvironment::current();
     QCoreApplication::setApplicationName(environment.appDisplayName());
     QCoreApplication::setApplicationVersion(environment.appVersion());
 
     QTextStream out(stdout);
-    QTextStream err(stderr);
-    const pylon::CommandLine commandLine = pylon::parseCommandLine(QCoreApplication::arguments());
+    const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
+    int exitCode = 0;
     switch (commandLine.action) {
-    case pylon::CommandLine::Action::error:
-        err << "Pylon: " << commandLine.errorText << "\n\n" << commandLine.helpText;
+    case CommandLine::Action::error:
+        QTextStream(stderr) << "Pylon: " << commandLine.errorText << "\n\n" << commandLine.helpText;
         return 2;
-    case pylon::CommandLine::Action::help:
+    case CommandLine::Action::help:
         out << commandLine.helpText;
         return 0;
-    case pylon::CommandLine::Action::version:
-    case pylon::CommandLine::Action::run:
+    case CommandLine::Action::version:
+    case CommandLine::Action::run:
+        out << versionLine(environment) << Qt::endl;
+        return 0;
+    case CommandLine::Action::status:
+        exitCode = runStatus(commandLine.json);
+        break;
+    case CommandLine::Action::headless:
+        exitCode = runHeadless();
         break;
     }
-
-    out << pylon::versionLine(environment) << Qt::endl;
-    return 0;
+    FileLogger::flushShared();
+    return exitCode;
 }

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/Clock.h"
+#include "core/PylonController.h"
+#include "platform/Workspace.h"
+
+#include <memory>
+
+namespace pylon {
+
+class BuildEnvironment;
+class ServiceManager;
+class UserDefaults;
+
+// The real surroundings of the controller in this process: the build environment, the user
+// defaults of the bundle, the service manager backend, the desktop and the steady clock.
+class AppServices {
+public:
+    AppServices();
+    ~AppServices();
+    AppServices(const AppServices&) = delete;
+    AppServices& operator=(const AppServices&) = delete;
+
+    const BuildEnvironment& environment() const { return m_environment; }
+    UserDefaults& defaults() { return *m_defaults; }
+    ServiceManager& services() { return *m_services; }
+    Workspace& workspace() { return m_workspace; }
+
+    ControllerContext controllerContext();
+
+private:
+    const BuildEnvironment& m_environment;
+    std::unique_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<ServiceManager> m_services;
+    DesktopWorkspace m_workspace;
+    SteadyClock m_clock;
+};
+
+} // namespace pylon

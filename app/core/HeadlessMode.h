@@ -1,0 +1,21 @@
+#pragma once
+
+#include <qcoro/qcorotask.h>
+
+namespace pylon {
+
+class PylonController;
+
+// The main job without a window.
+namespace HeadlessMode {
+
+// One status fetch and the service manager's view, then the three status lines (and, with
+// `json`, the status document); 0 when a status arrived, 1 otherwise.
+QCoro::Task<int> printStatusOnce(PylonController& controller, bool json);
+
+// Starts the controller and prints the three status lines whenever one of them changes, until
+// SIGINT or SIGTERM; then returns 0.
+int runUntilTerminated(PylonController& controller);
+
+} // namespace HeadlessMode
+} // namespace pylon

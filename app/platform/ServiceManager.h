@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <stdexcept>
+
+namespace pylon {
+
+class BuildEnvironment;
+
+// A failure of the service manager, carrying the description the user is shown.
+class ServiceError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+    QString description() const { return QString::fromStdString(what()); }
+};
+
+// The operating system's service manager, for the companion's launch agent: the agent is the
+// bundle's launch-agent plist (Contents/Library/LaunchAgents/<launchAgentPlistName>), its label is
+// `companionLabel`. Every call asks the system afresh; nothing is cached between calls.
+class ServiceManager {
+public:
+    // Agent status values as the system reports them; other values may occur and are passed on.
+    enum Status : qint64 {
+        notRegistered = 0,
+        enabled = 1,
+        requiresApproval = 2,
+        notFound = 3,
+    };
+
+    virtual ~ServiceManager() = default;
+
+    // "systemd" or "process": which backend this is, for the log.
+    virtual QString backendName() const = 0;
+
+    virtual qint64 status() = 0;
+    // Registers the agent (and, as at login, starts it). Throws ServiceError.
+    virtual void registerAgent() = 0;
+    // Removes the registration (and stops the agent). Throws ServiceError.
+    virtual void unregisterAgent() = 0;
+    // Shows where the user approves login items; where there is no such place, does nothing.
+    virtual void openLoginItemsSettings() = 0;
+
+    // `launchctl kickstart [-k] gui/<uid>/<label>`: asks the system to start the agent ("-k": stop a
+    // running instance first). Returns as soon as the request is launched, without waiting for its
+    // outcome. Throws ServiceError only when the request cannot be launched at all.
+    virtual void kickstart(const QStringList& arguments) = 0;
+};
+
+// The backend for this machine: PYLON_SERVICE_BACKEND=systemd|process forces one; otherwise
+// systemd when a systemd user manager answers, else the process backend.
+std::unique_ptr<ServiceManager> createServiceManager(const BuildEnvironment& environment);
+
+} // namespace pylon

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+namespace pylon {
+
+// Opening things the way the desktop does: URLs in their handler, files in their default
+// application, folders in the file manager.
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+    // False when nothing could be asked to open it (an unsupported settings link, no opener).
+    virtual bool openUrl(const QUrl& url) = 0;
+    virtual bool openFile(const QString& path) = 0;
+    // Shows the file selected in the file manager, or at least its folder.
+    virtual bool revealFile(const QString& path) = 0;
+};
+
+// The desktop's workspace (xdg-open, the FileManager1 D-Bus service).
+class DesktopWorkspace final : public Workspace {
+public:
+    bool openUrl(const QUrl& url) override;
+    bool openFile(const QString& path) override;
+    bool revealFile(const QString& path) override;
+};
+
+} // namespace pylon

@@ -1,0 +1,49 @@
+#include "platform/Workspace.h"
+
+#include "diagnostics/FileLogger.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace pylon {
+
+namespace {
+
+bool xdgOpen(const QString& target) {
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {target});
+}
+
+} // namespace
+
+bool DesktopWorkspace::openUrl(const QUrl& url) {
+    if (!url.isValid())
+        return false;
+    // macOS System Settings panes have no counterpart here.
+    if (url.scheme() == QLatin1String("x-apple.systempreferences")) {
+        FileLogger::menubar().debug(QStringLiteral("No settings pane for ") + url.toString());
+        return false;
+    }
+    return xdgOpen(url.toString(QUrl::FullyEncoded));
+}
+
+bool DesktopWorkspace::openFile(const QString& path) {
+    return xdgOpen(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+}
+
+bool DesktopWorkspace::revealFile(const QString& path) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+        call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+        const QDBusMessage reply = bus.call(call, QDBus::Block, 2000);
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            return true;
+    }
+    return xdgOpen(QUrl::fromLocalFile(QFileInfo(path).absolutePath()).toString(QUrl::FullyEncoded));
+}
+
+} // namespace pylon

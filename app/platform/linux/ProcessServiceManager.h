@@ -1,0 +1,47 @@
+#pragma once
+
+#include "core/BuildEnvironment.h"
+#include "platform/ServiceManager.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace pylon {
+
+// The backend for machines without a systemd user manager (containers, CI): the application itself
+// plays the service manager. In `<XDG data home>/<appSupportFolderName>/service/`:
+//   <companionLabel>.registered  the registration: a plist with the program and its arguments
+//   <companionLabel>.pid         the running companion: "<pid> <start time>", the start time being
+//                                field 22 of /proc/<pid>/stat, so a reused pid is not taken for it
+// The companion runs detached (its own session, standard streams on /dev/null) and outlives the
+// application. Nothing restarts it when it exits: KeepAlive is not emulated.
+class ProcessServiceManager final : public ServiceManager {
+public:
+    // How long a stopping companion has between SIGTERM and SIGKILL.
+    static constexpr int stopGraceMs = 2000;
+
+    explicit ProcessServiceManager(const BuildEnvironment& environment);
+
+    QString backendName() const override { return QStringLiteral("process"); }
+
+    // 3 when the bundle has no launch-agent plist, 1 when a registration is recorded, else 0.
+    qint64 status() override;
+    // Records the registration and, with RunAtLoad, starts the companion unless it runs already.
+    // Throws ServiceError for an unreadable plist or a program that cannot be started.
+    void registerAgent() override;
+    // Stops the companion and removes the registration; nothing to do when there is none.
+    void unregisterAgent() override;
+    void openLoginItemsSettings() override;
+    // Starts the registered companion unless it runs; with "-k" stops it first, on a worker thread
+    // so the caller never waits for the stop. Throws ServiceError when the program cannot be run.
+    void kickstart(const QStringList& arguments) override;
+
+    QString stateDirectory() const;
+    QString registrationFilePath() const;
+    QString pidFilePath() const;
+
+private:
+    BuildEnvironment m_environment;
+};
+
+} // namespace pylon

@@ -1,0 +1,355 @@
+#include "FakeCompanionServer.h"
+#include "Fakes.h"
+#include "TemporaryHome.h"
+#include "TestBundle.h"
+
+#include "core/BuildEnvironment.h"
+#include "core/PollingSchedule.h"
+#include "core/PylonController.h"
+#include "diagnostics/FileLogger.h"
+#include "permissions/PermissionObserver.h"
+#include "platform/AccessibilityNotifications.h"
+#include "platform/Bundle.h"
+#include "platform/UserDefaults.h"
+#include "status/StatusCache.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <qcoro/qcorotask.h>
+#include <unistd.h>
+
+using namespace pylon;
+using namespace pylon::test;
+using namespace std::chrono_literals;
+using Kind = CompanionState::Kind;
+
+namespace {
+
+// The process's shared log lives in the home set up before its first use.
+TemporaryHome* processHome = nullptr;
+
+QStringList menubarLogMessages() {
+    FileLogger::flushShared();
+    QStringList messages;
+    for (const QByteArray& line : readFile(BuildEnvironment::current().menubarLogFile()).split('\n')) {
+        if (!line.isEmpty())
+            messages << QString::fromUtf8(line.mid(line.indexOf("] ", line.indexOf("][")) + 2));
+    }
+    return messages;
+}
+
+// A controller wired to a loopback fake companion, a fake service manager and a fake clock.
+struct Fixture {
+    Fixture()
+        : bundlePath(makeBundle(home.path(), QStringLiteral("Pylon"),
+                                bundleInfo(QStringLiteral("net.ostrand.Pylon"), "1.0.0", "1")))
+        , environment(Bundle::atPath(bundlePath), QStringLiteral("x86_64"), home.dataHome())
+        , defaults(QStringLiteral("net.ostrand.Pylon"), home.configHome()) {
+        server.listen();
+        server.body = statusDocument();
+        services.statusValue = ServiceManager::enabled;
+        controller = std::make_unique<PylonController>(ControllerContext{
+            environment, defaults, services, workspace, clock,
+            [this] {
+                auto source = std::make_unique<AccessibilityNotifications>();
+                notifications = source.get();
+                ++subscriptions;
+                return source;
+            },
+            server.port()});
+    }
+
+    DynamicStatus& status() { return controller->dynamicStatus(); }
+    void poll() { QCoro::waitFor(controller->pollOnce()); }
+    std::optional<StatusResponse> fetch() { return QCoro::waitFor(controller->fetchStatus()); }
+
+    TemporaryHome home;
+    QString bundlePath;
+    BuildEnvironment environment;
+    UserDefaults defaults;
+    FakeServiceManager services;
+    FakeWorkspace workspace;
+    FakeClock clock;
+    FakeCompanionServer server;
+    AccessibilityNotifications* notifications = nullptr;
+    int subscriptions = 0;
+    std::unique_ptr<PylonController> controller;
+};
+
+} // namespace
+
+class ControllerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        // Fix the process's build environment and shared log file in this home before any fixture
+        // moves HOME elsewhere.
+        processHome = new TemporaryHome();
+        FileLogger::menubar();
+        FileLogger::companionManager();
+    }
+    void cleanupTestCase() { delete processHome; }
+
+    void pauseTable_data() {
+        QTest::addColumn<bool>("startup");
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<double>("seconds");
+        const double startup[] = {0.25, 0.5, 0.75, 1.0, 1.25, 1.25, 1.25};
+        const double regular[] = {1, 2, 3, 4, 5, 5, 5};
+        const int failures[] = {0, 1, 2, 3, 4, 5, 10};
+        for (int i = 0; i < 7; ++i) {
+            QTest::addRow("startup, %d failures", failures[i]) << true << failures[i] << startup[i];
+            QTest::addRow("regular, %d failures", failures[i]) << false << failures[i] << regular[i];
+        }
+    }
+    void pauseTable() {
+        QFETCH(bool, startup);
+        QFETCH(int, failures);
+        QFETCH(double, seconds);
+        QCOMPARE(std::chrono::duration<double>(PollingSchedule::pause(startup, failures)).count(), seconds);
+    }
+
+    void failuresClimbToTenAndASuccessResetsThem() {
+        Fixture f;
+        f.server.body = "not json";
+        for (int i = 1; i <= 12; ++i) {
+            QVERIFY(!f.fetch());
+            QCOMPARE(f.controller->consecutiveFailures(), std::min(i, 10));
+        }
+        f.server.body = statusDocument();
+        QVERIFY(f.fetch());
+        QCOMPARE(f.controller->consecutiveFailures(), 0);
+    }
+
+    void undecodableOrErrorAnswers_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("success");
+        QTest::newRow("500 with a valid document") << 500 << statusDocument() << true;
+        QTest::newRow("200 with a required key missing") << 200 << QByteArray(R"({"ableton":{"condition":"busy"}})") << false;
+        QTest::newRow("200 with an empty body") << 200 << QByteArray() << false;
+    }
+    void undecodableOrErrorAnswers() {
+        QFETCH(int, code);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, success);
+        Fixture f;
+        f.server.statusCode = code;
+        f.server.body = body;
+        QCOMPARE(bool(f.fetch()), success);
+        QCOMPARE(f.controller->consecutiveFailures(), success ? 0 : 1);
+    }
+
+    void everyPollPublishesItsResultAndTheRegistrationFlags() {
+        Fixture f;
+        QSignalSpy changes(&f.status(), &DynamicStatus::changed);
+        f.poll();
+        QVERIFY(f.status().lastResponse());
+        QVERIFY(!f.status().isStarting());
+        QVERIFY(f.status().isCompanionRegistered());
+        QVERIFY(!f.status().requiresLoginItemApproval());
+        QCOMPARE(f.status().companionState(), CompanionState(Kind::running));
+
+        // An unreachable companion clears the shown status at once.
+        f.server.close();
+        f.services.statusValue = ServiceManager::requiresApproval;
+        changes.clear();
+        f.poll();
+        QVERIFY(!f.status().lastResponse());
+        QVERIFY(!f.status().isCompanionRegistered());
+        QVERIFY(f.status().requiresLoginItemApproval());
+        QCOMPARE(changes.size(), 3); // the response and both flags; isStarting is not assigned again
+        QCOMPARE(menubarLogMessages().count(QStringLiteral("Companion not reachable")), 1);
+    }
+
+    void cacheIsWrittenAtMostEveryThirtySeconds() {
+        Fixture f;
+        f.server.body = statusDocument(true, true, true, 1);
+        f.poll(); // the first status is always written
+        QCOMPARE(loadCachedStatus(f.defaults)->companion.clientCount, 1);
+        f.server.body = statusDocument(true, true, true, 2);
+        f.clock.advance(10);
+        f.poll();
+        QCOMPARE(loadCachedStatus(f.defaults)->companion.clientCount, 1);
+        f.clock.advance(19.9);
+        f.poll();
+        QCOMPARE(loadCachedStatus(f.defaults)->companion.clientCount, 1);
+        f.clock.advance(0.1); // 30 s after the last write
+        f.poll();
+        QCOMPARE(loadCachedStatus(f.defaults)->companion.clientCount, 2);
+    }
+
+    void refreshAlwaysCachesAndSetsTheLogFileButNeverEndsStarting() {
+        Fixture f;
+        QCoro::waitFor(f.controller->refresh());
+        QVERIFY(f.status().lastResponse());
+        QVERIFY(f.status().isStarting());
+        QVERIFY(loadCachedStatus(f.defaults));
+        QVERIFY(!f.status().logFile());
+        f.home.writeFile(QStringLiteral(".local/share/Pylon/logs/pylon-companion.log"), "x\n");
+        QCoro::waitFor(f.controller->refresh());
+        QCOMPARE(f.status().logFile(), std::optional<QString>(f.environment.companionLogFile()));
+        f.controller->openLogFile();
+        QCOMPARE(f.workspace.files, QStringList{f.environment.companionLogFile()});
+    }
+
+    void companionThatNeverAnswersEndsStartingAtTheFailureCeiling() {
+        Fixture f;
+        f.server.close();
+        for (int i = 1; i < PollingSchedule::failureCeiling; ++i) {
+            f.poll();
+            QVERIFY(f.status().isStarting());
+        }
+        f.poll();
+        QVERIFY(!f.status().isStarting());
+        QCOMPARE(f.status().companionState(), CompanionState(Kind::notRunning));
+    }
+
+    void launchOutcomesReachTheViews() {
+        {
+            Fixture f; // no companion executable in the bundle: "Binary not found"
+            f.services.statusValue = ServiceManager::notFound;
+            QSignalSpy finished(f.controller.get(), &PylonController::startupSequenceFinished);
+            f.controller->start();
+            QVERIFY(finished.wait(5000));
+            const QString text = QStringLiteral("Companion registration failed: Binary not found");
+            QCOMPARE(f.controller->alertMessage(), std::optional<QString>(text));
+            QCOMPARE(f.status().companionError()->detail, QStringLiteral("error=Binary not found"));
+            QCOMPARE(f.status().companionError()->code, QStringLiteral("E02"));
+            QVERIFY(menubarLogMessages().contains(text));
+        }
+        {
+            Fixture f;
+            f.services.statusValue = ServiceManager::requiresApproval;
+            f.server.close();
+            QSignalSpy finished(f.controller.get(), &PylonController::startupSequenceFinished);
+            f.controller->start();
+            QVERIFY(finished.wait(5000));
+            QVERIFY(f.controller->showLoginItemApprovalAlert());
+            QVERIFY(!f.controller->alertMessage());
+            QVERIFY(!f.status().companionError());
+        }
+        {
+            Fixture f;
+            f.defaults.setString(QStringLiteral("PylonCompanion.registeredAppVersion"), f.environment.appVersion());
+            f.status().setCompanionError(PylonError::companionLaunchFailed(QStringLiteral("earlier")));
+            QSignalSpy finished(f.controller.get(), &PylonController::startupSequenceFinished);
+            f.controller->start();
+            QVERIFY(finished.wait(5000));
+            QVERIFY(!f.status().companionError());
+            QCOMPARE(f.services.kickstarts.size(), 1);
+        }
+    }
+
+    void startingTwiceRunsOneSequenceOneLoopAndOneObserver() {
+        Fixture f;
+        f.defaults.setString(QStringLiteral("PylonCompanion.registeredAppVersion"), f.environment.appVersion());
+        QSignalSpy finished(f.controller.get(), &PylonController::startupSequenceFinished);
+        f.controller->start();
+        const PermissionObserver* observer = f.controller->permissionObserver();
+        f.controller->start();
+        QCOMPARE(f.controller->permissionObserver(), observer);
+        QCOMPARE(f.subscriptions, 1);
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(f.services.kickstarts.size(), 1);
+        // The loop's first poll and the sequence's refresh, then nothing until the 0.25 s pause ends.
+        QTRY_COMPARE_WITH_TIMEOUT(f.server.requests.size(), 2, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.server.requests.size() >= 4, 3000); // the loop keeps polling
+        QCOMPARE(finished.size(), 1);
+    }
+
+    void destroyingTheControllerStopsPolling() {
+        Fixture f;
+        f.controller->start();
+        QTRY_VERIFY_WITH_TIMEOUT(f.server.requests.size() >= 3, 3000);
+        f.controller.reset();
+        QTest::qWait(100);
+        const auto seen = f.server.requests.size();
+        QTest::qWait(700);
+        QCOMPARE(f.server.requests.size(), seen);
+    }
+
+    void startupPhaseLastsOneHundredEightySeconds() {
+        Fixture f;
+        QVERIFY(!f.controller->isInStartupPhase());
+        f.server.close();
+        f.controller->start();
+        QVERIFY(f.controller->isInStartupPhase());
+        f.clock.advance(179.9);
+        QVERIFY(f.controller->isInStartupPhase());
+        f.clock.advance(0.1);
+        QVERIFY(!f.controller->isInStartupPhase());
+    }
+
+    void accessibilityChangeRestartsOnlyACompanionMissingIt() {
+        Fixture f;
+        f.controller->start();
+        QTRY_VERIFY(f.status().lastResponse());
+        const auto kickstartsBefore = f.services.kickstarts.size();
+
+        // The companion has the permission: no restart.
+        emit f.notifications->changed();
+        QTest::qWait(20);
+        QCOMPARE(f.services.kickstarts.size(), kickstartsBefore);
+
+        f.server.body = statusDocument(true, false, true);
+        QTRY_VERIFY(!f.status().lastResponse()->companion.permissions.accessibility);
+        f.clock.advance(1); // past the start-up throttle
+        emit f.notifications->changed();
+        QTRY_COMPARE(f.services.kickstarts.size(), kickstartsBefore + 1);
+        QCOMPARE(f.services.kickstarts.last(),
+                 (QStringList{"kickstart", "-k", QStringLiteral("gui/%1/net.ostrand.PylonCompanion").arg(::getuid())}));
+        QVERIFY(menubarLogMessages().contains(
+            QStringLiteral("Accessibility permission may have been granted, restarting companion to apply")));
+    }
+
+    void accessibilityChangeWithoutStatusDoesNothing() {
+        Fixture f;
+        f.controller->handleAccessibilityChange();
+        QVERIFY(f.services.kickstarts.isEmpty());
+        QVERIFY(f.status().isStarting());
+    }
+
+    void restartShowsStartingAndStartsTheBackOffAfresh() {
+        Fixture f;
+        f.server.body = "broken";
+        f.poll();
+        f.poll();
+        QCOMPARE(f.controller->consecutiveFailures(), 2);
+        f.status().setIsStarting(false);
+        f.controller->restartCompanion();
+        QVERIFY(f.status().isStarting());
+        QCOMPARE(f.controller->consecutiveFailures(), 0);
+        QCOMPARE(f.services.kickstarts.last().at(1), QStringLiteral("-k"));
+    }
+
+    void permissionRequestIsPostedAndLogged() {
+        Fixture f;
+        QCoro::waitFor(f.controller->requestPermission(QStringLiteral("accessibility")));
+        QCOMPARE(f.server.requests.last().path, QByteArray("/permission/accessibility"));
+        QVERIFY(menubarLogMessages().contains(QStringLiteral("Requested accessibility permission (system prompt shown)")));
+        f.server.close();
+        QCoro::waitFor(f.controller->requestPermission(QStringLiteral("accessibility")));
+        const QStringList log = menubarLogMessages();
+        QVERIFY(log.last().startsWith(QStringLiteral("Failed to request accessibility permission: ")));
+        QCOMPARE(f.controller->consecutiveFailures(), 0);
+    }
+
+    void settingsLinks() {
+        Fixture f;
+        f.controller->openAccessibilitySettings();
+        f.controller->openAutomationSettings();
+        f.controller->openLoginItemsSettings();
+        f.controller->openLogFile(); // no log file: nothing
+        QCOMPARE(f.workspace.urls.size(), 2);
+        QCOMPARE(f.workspace.urls[0].toString(),
+                 QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility"));
+        QCOMPARE(f.workspace.urls[1].toString(),
+                 QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_Automation"));
+        QVERIFY(f.workspace.files.isEmpty());
+        QVERIFY(f.services.calls.contains(QStringLiteral("openLoginItems")));
+    }
+};
+
+QTEST_GUILESS_MAIN(ControllerTest)
+#include "tst_controller.moc"

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "core/Clock.h"
+#include "platform/ServiceManager.h"
+#include "platform/Workspace.h"
+
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+#include <optional>
+
+namespace pylon::test {
+
+// A clock that moves only when told to.
+class FakeClock final : public Clock {
+public:
+    time_point now() const override { return m_now; }
+    void advance(double seconds) {
+        m_now += std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+    }
+
+private:
+    time_point m_now = std::chrono::steady_clock::time_point(std::chrono::hours(1000));
+};
+
+// A service manager that records what it was asked and answers as scripted.
+class FakeServiceManager final : public ServiceManager {
+public:
+    QString backendName() const override { return QStringLiteral("fake"); }
+    qint64 status() override {
+        calls << QStringLiteral("status");
+        return statusValue;
+    }
+    void registerAgent() override {
+        calls << QStringLiteral("register");
+        if (registerError)
+            throw ServiceError(registerError->toStdString());
+        statusValue = enabled;
+    }
+    void unregisterAgent() override {
+        calls << QStringLiteral("unregister");
+        if (unregisterError)
+            throw ServiceError(unregisterError->toStdString());
+        statusValue = notRegistered;
+    }
+    void openLoginItemsSettings() override { calls << QStringLiteral("openLoginItems"); }
+    void kickstart(const QStringList& arguments) override {
+        kickstarts << arguments;
+        if (kickstartError)
+            throw ServiceError(kickstartError->toStdString());
+    }
+
+    // The calls other than status(), in order.
+    QStringList actions() const {
+        QStringList result;
+        for (const QString& call : calls) {
+            if (call != QLatin1String("status"))
+                result << call;
+        }
+        return result;
+    }
+
+    qint64 statusValue = notRegistered;
+    std::optional<QString> registerError;
+    std::optional<QString> unregisterError;
+    std::optional<QString> kickstartError;
+    QStringList calls;
+    QList<QStringList> kickstarts;
+};
+
+class FakeWorkspace final : public Workspace {
+public:
+    bool openUrl(const QUrl& url) override {
+        urls << url;
+        return true;
+    }
+    bool openFile(const QString& path) override {
+        files << path;
+        return true;
+    }
+    bool revealFile(const QString& path) override {
+        revealed << path;
+        return true;
+    }
+    QList<QUrl> urls;
+    QStringList files;
+    QStringList revealed;
+};
+
+} // namespace pylon::test

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <optional>
+#include <qcoro/qcorotask.h>
+#include <stdexcept>
+
+namespace pylon {
+
+class FileLogger;
+class Workspace;
+
+// Finds the installed Live versions and their User Libraries, and installs the Live control script
+// (the bundle's "Pylon.zip") into a User Library's "Remote Scripts" folder.
+class AbletonSetupManager {
+public:
+    // One detected Live User Library, or one Live major version whose library was not found.
+    struct AbletonVersion {
+        QString id;      // the User Library path, or "no-library-" + major version
+        QString version; // the major version, e.g. "12"
+        QString displayName; // "Live 12 User Library"
+        std::optional<QString> userLibraryPath;         // present when the configured library exists
+        std::optional<QString> expectedUserLibraryPath; // present whenever Library.cfg named a library
+        bool isRemoteScriptInstalled = false;           // "Remote Scripts/Pylon" exists in the library
+        bool operator==(const AbletonVersion&) const = default;
+    };
+
+    // One qualifying preference folder ("Live 12.1.5").
+    struct PreferenceFolder {
+        QString version;     // "12.1.5"
+        QString displayName; // "Live 12.1"
+        QString path;
+        bool operator==(const PreferenceFolder&) const = default;
+    };
+
+    // Installation failures with the text the user is shown.
+    class RemoteScriptError : public std::runtime_error {
+    public:
+        enum class Kind {
+            unableToDetectUserLibrary, // the target has no User Library
+            unpackingFailed,           // unzip exited with a non-zero status
+            noDataFolder,              // no per-user data folder to stage the script in
+        };
+        explicit RemoteScriptError(Kind kind);
+        Kind kind() const { return m_kind; }
+        QString errorDescription() const;
+
+    private:
+        Kind m_kind;
+    };
+
+    // A failed file operation or child-process launch, with a description for the user.
+    class FileError : public std::runtime_error {
+    public:
+        using std::runtime_error::runtime_error;
+        QString description() const { return QString::fromStdString(what()); }
+    };
+
+    struct Options {
+        QString homeDirectory;         // where Library/Preferences/Ableton is looked for
+        QString dataHome;              // the per-user data folder; empty: none (staging then fails)
+        QString unzipPath = QStringLiteral("/usr/bin/unzip");
+        QString remoteScriptFolderName = QStringLiteral("Pylon");
+    };
+
+    AbletonSetupManager(const FileLogger& log, Workspace& workspace, Options options);
+
+    const QString& remoteScriptFolderName() const { return m_options.remoteScriptFolderName; }
+
+    // Discovery. Re-reads the file system on every call; never fails (the worst is an empty list).
+    QList<AbletonVersion> detectAbletonVersions() const;
+    QList<PreferenceFolder> scanPreferenceFolders() const;
+    std::optional<QString> readUserLibraryPath(const QString& libraryCfgPath) const;
+    // Whether "<userLibraryPath>/Remote Scripts/<folder name>" exists (as any kind of item).
+    bool isRemoteScriptInstalled(const AbletonVersion& version) const;
+
+    // Installation; throws RemoteScriptError or FileError. Calls must not overlap (they share one
+    // staging folder). File work runs off the main thread.
+    QCoro::Task<> installRemoteScript(AbletonVersion version, QString archivePath);
+    QCoro::Task<QString> unzipAndStageRemoteScript(QString archivePath);
+    QCoro::Task<> openStagedRemoteScriptFolder(QString archivePath);
+
+    QString stagingRoot() const; // <data home>/Pylon/remote-script
+
+private:
+    const FileLogger& m_log;
+    Workspace& m_workspace;
+    Options m_options;
+};
+
+using AbletonVersion = AbletonSetupManager::AbletonVersion;
+
+// Compares version strings numerically: runs of digits by value, other characters as they are
+// ("12.10" > "12.9", "12.1b10" > "12.1b9"). Negative, zero or positive like strcmp.
+int compareVersionsNumerically(const QString& a, const QString& b);
+
+} // namespace pylon

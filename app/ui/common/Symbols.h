@@ -1,0 +1,45 @@
+#pragma once
+
+#include "ui/common/Style.h"
+
+#include <QIcon>
+#include <QPixmap>
+#include <QStringList>
+
+namespace pylon::ui {
+
+// The symbols the interface draws. Each comes from the desktop's icon theme when the theme has one
+// of its names, else from the drawing bundled with the application; either way it is painted in
+// one colour, so the colour rules hold on every desktop.
+enum class Symbol {
+    iphone,
+    laptopcomputer,
+    arrowLeftArrowRight,
+    wifi,
+    checkmarkCircleFill,
+    exclamationmarkTriangleFill,
+    circleDashed,
+    chevronDown,
+    chevronRight,
+};
+
+// The freedesktop icon-theme names tried for `symbol`, in order.
+QStringList themeNames(Symbol symbol);
+// The bundled drawing (a Qt resource path to an SVG file).
+QString bundledPath(Symbol symbol);
+
+// `symbol` painted in `color`, fitted into a square of `size` device-independent pixels.
+QPixmap symbolPixmap(Symbol symbol, const QColor& color, int size, qreal devicePixelRatio = 1.0);
+// Only the bundled drawing, never the theme's (for checking the drawings themselves).
+QPixmap bundledSymbolPixmap(Symbol symbol, const QColor& color, int size, qreal devicePixelRatio = 1.0);
+
+// The tray icon (a hand pointing up): dark on light panels, light on dark panels.
+QIcon trayIcon(bool darkPanel);
+// Whether a panel drawn in `palette` counts as dark.
+bool isDarkPalette(const QPalette& palette);
+
+// `picture` scaled down to at most `maxWidth` device-independent pixels wide (never up), with its
+// corners rounded by `cornerRadius`; null for a null picture.
+QPixmap roundedPicture(const QPixmap& picture, int maxWidth, qreal cornerRadius, qreal devicePixelRatio = 1.0);
+
+} // namespace pylon::ui

@@ -1,0 +1,150 @@
+#include "ui/menu/MenuBarView.h"
+
+#include "core/PylonController.h"
+#include "diagnostics/FileLogger.h"
+#include "ui/common/Symbols.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QMessageBox>
+#include <mutex>
+
+namespace pylon::ui {
+
+MenuBarView::MenuBarView(PylonController& controller, const QString& appDisplayName, std::function<void()> onAppear,
+                         QObject* parent)
+    : QObject(parent)
+    , m_controller(controller)
+    , m_appDisplayName(appDisplayName)
+    , m_onAppear(std::move(onAppear)) {
+    m_items = menuItems(m_controller.dynamicStatus(), m_appDisplayName);
+    for (const MenuItem& item : m_items) {
+        if (item.kind == MenuItem::Kind::separator) {
+            m_menu.addSeparator();
+            continue;
+        }
+        QAction* action = m_menu.addAction(item.text);
+        const MenuItem::Kind kind = item.kind;
+        connect(action, &QAction::triggered, this, [this, kind] {
+            for (const MenuItem& current : m_items) {
+                if (current.kind != kind || !current.isAction)
+                    continue;
+                if (kind == MenuItem::Kind::quit)
+                    emit quitRequested();
+                else
+                    emit openWindowRequested();
+            }
+        });
+    }
+
+    m_tray.setIcon(ui::trayIcon(isDarkPalette(QApplication::palette())));
+    m_tray.setToolTip(QStringLiteral("Pylon"));
+    m_tray.setContextMenu(&m_menu);
+    // The item opens its menu on a plain click too, as a pull-down menu.
+    connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger && !m_menu.isVisible())
+            m_menu.popup(QCursor::pos());
+    });
+
+    connect(&m_controller.dynamicStatus(), &DynamicStatus::changed, this, &MenuBarView::render);
+    connect(&m_controller, &PylonController::alertsChanged, this, &MenuBarView::updateAlerts);
+    render();
+    updateAlerts();
+}
+
+MenuBarView::~MenuBarView() {
+    m_tray.setContextMenu(nullptr);
+    if (m_box)
+        delete m_box.data();
+}
+
+QAction* MenuBarView::quitAction() const {
+    const QList<QAction*> actions = m_menu.actions();
+    return actions.isEmpty() ? nullptr : actions.last();
+}
+
+void MenuBarView::show() {
+    m_tray.show();
+    if (m_onAppear)
+        m_onAppear();
+}
+
+bool MenuBarView::isTrayHostAvailable() {
+    return reportTrayHost(QSystemTrayIcon::isSystemTrayAvailable());
+}
+
+bool MenuBarView::reportTrayHost(bool available) {
+    if (!available) {
+        static std::once_flag logged;
+        std::call_once(logged, [] {
+            FileLogger::menubar().info(
+                QStringLiteral("No system tray available: showing the main window instead, so Pylon stays reachable"));
+        });
+    }
+    return available;
+}
+
+void MenuBarView::render() {
+    m_items = menuItems(m_controller.dynamicStatus(), m_appDisplayName);
+    const QList<QAction*> actions = m_menu.actions();
+    for (qsizetype i = 0; i < m_items.size() && i < actions.size(); ++i) {
+        const MenuItem& item = m_items[i];
+        QAction* action = actions[i];
+        if (item.kind == MenuItem::Kind::separator)
+            continue;
+        action->setText(item.text);
+        action->setEnabled(item.enabled());
+        action->setShortcut(item.shortcut);
+    }
+}
+
+void MenuBarView::updateAlerts() {
+    switch (m_shown) {
+    case ShownAlert::error:
+        // One message at a time: a later failure replaces the text of the open alert.
+        if (!m_controller.alertMessage()) {
+            if (m_box)
+                m_box->close();
+        } else if (m_box) {
+            m_box->setInformativeText(*m_controller.alertMessage());
+        }
+        return;
+    case ShownAlert::approval:
+        if (!m_controller.showLoginItemApprovalAlert() && m_box)
+            m_box->close();
+        return;
+    case ShownAlert::none:
+        break;
+    }
+
+    if (m_controller.alertMessage()) {
+        m_shown = ShownAlert::error;
+        const QPointer<QMessageBox> box =
+            Alerts::present(errorAlert(m_controller.alertMessage()), [this](int) { dismissError(); });
+        if (box)
+            m_box = box;
+    } else if (m_controller.showLoginItemApprovalAlert()) {
+        m_shown = ShownAlert::approval;
+        const QPointer<QMessageBox> box =
+            Alerts::present(loginItemApprovalAlert(), [this](int index) { dismissApproval(index); });
+        if (box)
+            m_box = box;
+    }
+}
+
+void MenuBarView::dismissError() {
+    m_shown = ShownAlert::none;
+    m_box = nullptr;
+    m_controller.setAlertMessage(std::nullopt);
+}
+
+void MenuBarView::dismissApproval(int buttonIndex) {
+    m_shown = ShownAlert::none;
+    m_box = nullptr;
+    if (buttonIndex == openSettingsButton)
+        m_controller.openLoginItemsSettings();
+    m_controller.setShowLoginItemApprovalAlert(false);
+}
+
+} // namespace pylon::ui

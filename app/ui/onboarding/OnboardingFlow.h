@@ -1,0 +1,74 @@
+#pragma once
+
+#include "core/BuildEnvironment.h"
+#include "ui/onboarding/OnboardingContent.h"
+#include "ui/onboarding/OnboardingPresenter.h"
+#include "ui/onboarding/OnboardingResources.h"
+
+#include <QWidget>
+#include <functional>
+
+class QStackedWidget;
+
+namespace pylon {
+class PylonController;
+}
+
+namespace pylon::ui {
+
+class OnboardingAccessibilityView;
+class OnboardingAutomationView;
+class OnboardingEulaView;
+class OnboardingGetStartedView;
+class OnboardingIntroView;
+class OnboardingPage;
+class OnboardingStore;
+
+// The onboarding shown in the main window until the current licence agreement is accepted: welcome,
+// agreement, Automation, Accessibility (skipped while the companion reports its keyboard addon not
+// loaded) and the getting-started page, one fixed 480 × 620 page at a time, forward only.
+//
+// Accepting the agreement starts the controller. Showing the Accessibility page asks the companion to
+// prompt for the permission. The permission pages are redrawn for every new status document.
+// `onComplete` runs once per press of the completing button; the application's completion calls
+// store.completeOnboarding() and replaces the flow (with deleteLater(): the flow may still be on
+// the stack of the button's click).
+class OnboardingFlow : public QWidget {
+    Q_OBJECT
+public:
+    OnboardingFlow(OnboardingStore& store, PylonController& controller, std::function<void()> onComplete,
+                   const BuildEnvironment& environment = BuildEnvironment::current(), QWidget* parent = nullptr);
+    ~OnboardingFlow() override;
+
+    OnboardingStep step() const { return m_presenter.step(); }
+    OnboardingPage* currentPage() const;
+    OnboardingPage* page(OnboardingStep step) const;
+
+    OnboardingIntroView* introView() const { return m_intro; }
+    OnboardingEulaView* eulaView() const { return m_eula; }
+    OnboardingAutomationView* automationView() const { return m_automation; }
+    OnboardingAccessibilityView* accessibilityView() const { return m_accessibility; }
+    OnboardingGetStartedView* getStartedView() const { return m_getStarted; }
+
+signals:
+    void stepChanged(OnboardingStep step);
+
+private:
+    void pressPrimary();
+    void enter(OnboardingStep step);
+    void redraw();
+
+    OnboardingStore& m_store;
+    PylonController& m_controller;
+    std::function<void()> m_onComplete;
+    OnboardingResources m_resources;
+    OnboardingPresenter m_presenter;
+    QStackedWidget* m_pages;
+    OnboardingIntroView* m_intro;
+    OnboardingEulaView* m_eula;
+    OnboardingAutomationView* m_automation;
+    OnboardingAccessibilityView* m_accessibility;
+    OnboardingGetStartedView* m_getStarted;
+};
+
+} // namespace pylon::ui

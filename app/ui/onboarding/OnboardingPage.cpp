@@ -1,0 +1,87 @@
+#include "ui/onboarding/OnboardingPage.h"
+
+#include "core/BuildEnvironment.h"
+#include "ui/onboarding/OnboardingStyle.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace pylon::ui {
+
+namespace {
+constexpr int itemSpacing = 24;
+constexpr int sidePadding = 32;
+constexpr int edgePadding = 24;
+} // namespace
+
+OnboardingPage::OnboardingPage(const QString& buttonText, std::function<void()> onPrimary, Scrolling scrolling,
+                               QWidget* parent)
+    : QWidget(parent) {
+    setFixedSize(BuildEnvironment::onboardingPageWidth, BuildEnvironment::onboardingPageHeight);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* content = new QWidget;
+    m_contentLayout = new QVBoxLayout(content);
+    m_contentLayout->setContentsMargins(sidePadding, edgePadding, sidePadding, edgePadding);
+    m_contentLayout->setSpacing(itemSpacing);
+    if (scrolling == Scrolling::content) {
+        m_scrollArea = new QScrollArea;
+        m_scrollArea->setWidgetResizable(true);
+        m_scrollArea->setFrameShape(QFrame::NoFrame);
+        m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_scrollArea->setWidget(content);
+        content->setAutoFillBackground(false);
+        m_scrollArea->viewport()->setAutoFillBackground(false);
+        column->addWidget(m_scrollArea, 1);
+    } else {
+        column->addWidget(content, 1);
+    }
+
+    auto* divider = new QFrame;
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    column->addWidget(divider);
+
+    auto* footer = new QWidget;
+    m_footerLayout = new QHBoxLayout(footer);
+    m_footerLayout->setContentsMargins(20, 12, 20, 12);
+    m_footerLayout->setSpacing(12);
+    m_footerLayout->addStretch(1);
+    // A lone "&" would mark a mnemonic ("Accept & Continue").
+    m_primaryButton = new QPushButton(QString(buttonText).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    m_primaryButton->setObjectName(QStringLiteral("primaryButton"));
+    makeProminent(m_primaryButton);
+    m_footerLayout->addWidget(m_primaryButton);
+    column->addWidget(footer);
+
+    connect(m_primaryButton, &QPushButton::clicked, this, [onPrimary = std::move(onPrimary)] {
+        if (onPrimary)
+            onPrimary();
+    });
+}
+
+RoundedPanel::RoundedPanel(qreal radius, QWidget* parent)
+    : QWidget(parent)
+    , m_radius(radius)
+    , m_color(panelColor(palette())) {}
+
+void RoundedPanel::setColor(const QColor& color) {
+    m_color = color;
+    update();
+}
+
+void RoundedPanel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(m_color);
+    painter.drawRoundedRect(QRectF(rect()), m_radius, m_radius);
+}
+
+} // namespace pylon::ui

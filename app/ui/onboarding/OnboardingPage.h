@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+class QBoxLayout;
+class QHBoxLayout;
+class QPushButton;
+class QScrollArea;
+class QVBoxLayout;
+
+namespace pylon::ui {
+
+// The frame every onboarding page shares: a fixed 480 × 620 column holding the content area (items
+// 24 apart, padded 32 at the sides and 24 at top and bottom), a divider, and a footer bar whose
+// right end holds the page's prominent primary button.
+class OnboardingPage : public QWidget {
+    Q_OBJECT
+public:
+    enum class Scrolling { none, content };
+
+    OnboardingPage(const QString& buttonText, std::function<void()> onPrimary, Scrolling scrolling,
+                   QWidget* parent = nullptr);
+
+    QPushButton* primaryButton() const { return m_primaryButton; }
+    // Null when the content does not scroll.
+    QScrollArea* scrollArea() const { return m_scrollArea; }
+
+protected:
+    QVBoxLayout* contentLayout() const { return m_contentLayout; }
+    // Items added here sit left of the primary button.
+    QHBoxLayout* footerLayout() const { return m_footerLayout; }
+
+private:
+    QVBoxLayout* m_contentLayout = nullptr;
+    QHBoxLayout* m_footerLayout = nullptr;
+    QPushButton* m_primaryButton = nullptr;
+    QScrollArea* m_scrollArea = nullptr;
+};
+
+// A panel with a rounded background in one colour (the control background unless told otherwise).
+class RoundedPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit RoundedPanel(qreal radius = 8, QWidget* parent = nullptr);
+    void setColor(const QColor& color);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    qreal m_radius;
+    QColor m_color;
+};
+
+} // namespace pylon::ui

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ui/common/Style.h"
+#include "ui/onboarding/OnboardingContent.h"
+
+#include <QColor>
+#include <QFont>
+
+class QLabel;
+class QPalette;
+
+namespace pylon::ui {
+
+// The text styles of the onboarding pages, scaled from the application's body font by the ratios of
+// the platform's text styles to its 13-point body text.
+enum class PageFont { largeTitle, title2, title3, headline, body, subheadline, caption };
+
+QFont pageFont(PageFont font);
+
+// The colour of a text tone against the application's palette.
+QColor toneColor(TextTone tone);
+// The rounded boxes' background (the palette's control background).
+QColor panelColor(const QPalette& palette);
+// The colour of granted marks.
+QColor grantedColor();
+
+// A word-wrapping plain-text label in this font and tone.
+QLabel* makePageLabel(const QString& text, PageFont font, TextTone tone = TextTone::primary);
+void setTone(QLabel* label, TextTone tone);
+
+} // namespace pylon::ui

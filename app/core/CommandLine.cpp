@@ -21,8 +21,16 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption headless(QStringLiteral("headless"),
                                       QStringLiteral("Run without tray or window; print the status lines whenever "
                                                      "they change, until interrupted."));
+    const QCommandLineOption report(QStringLiteral("save-diagnostic-report"),
+                                    QStringLiteral("Save a diagnostic report at PATH (a file or a folder), print "
+                                                   "where it was saved and exit."),
+                                    QStringLiteral("PATH"));
+    const QCommandLineOption resetOnboarding(QStringLiteral("resetOnboarding"),
+                                             QStringLiteral("Show the first-run onboarding again."));
     parser.addOption(help);
     parser.addOption(version);
+    parser.addOption(report);
+    parser.addOption(resetOnboarding);
     parser.addOption(status);
     parser.addOption(json);
     parser.addOption(headless);
@@ -44,9 +52,9 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         result.errorText = QStringLiteral("--json only goes with --status.");
         return result;
     }
-    if (parser.isSet(status) && parser.isSet(headless)) {
+    if (int(parser.isSet(status)) + int(parser.isSet(headless)) + int(parser.isSet(report)) > 1) {
         result.action = CommandLine::Action::error;
-        result.errorText = QStringLiteral("--status and --headless cannot be combined.");
+        result.errorText = QStringLiteral("Choose one of --status, --headless and --save-diagnostic-report.");
         return result;
     }
     if (parser.isSet(help))
@@ -57,6 +65,10 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         result.action = CommandLine::Action::status;
     else if (parser.isSet(headless))
         result.action = CommandLine::Action::headless;
+    else if (parser.isSet(report)) {
+        result.action = CommandLine::Action::saveDiagnosticReport;
+        result.reportPath = parser.value(report);
+    }
     result.json = parser.isSet(json);
     return result;
 }

@@ -13,12 +13,14 @@ struct CommandLine {
         run,      // start normally
         headless, // run the controller without tray or window, printing the status lines
         status,   // one status fetch, print the status lines, exit 0 if the companion answered
+        saveDiagnosticReport, // save a diagnostic report at `reportPath`, print where, exit 0 or 1
         version,  // print the version line and exit 0
         help,    // print the options and exit 0
         error,   // print `errorText` and the usage, exit 2
     };
     Action action = Action::run;
     bool json = false; // with `status`: also print the status document
+    QString reportPath; // with `saveDiagnosticReport`
     QString errorText;
     QString helpText;
 };

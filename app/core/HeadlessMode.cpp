@@ -1,6 +1,8 @@
 #include "core/HeadlessMode.h"
 
 #include "core/PylonController.h"
+#include "diagnostics/DiagnosticReporter.h"
+#include "diagnostics/ReportSaveLocation.h"
 #include "platform/TerminationSignals.h"
 #include "status/StatusCodec.h"
 #include "status/StatusTexts.h"
@@ -30,6 +32,20 @@ QCoro::Task<int> printStatusOnce(PylonController& controller, bool json) {
         out << QString::fromUtf8(encodeStatusResponse(*status.lastResponse())) << '\n';
     out.flush();
     co_return status.lastResponse() ? 0 : 1;
+}
+
+QCoro::Task<int> saveDiagnosticReport(PylonController& controller, const QString& path) {
+    co_await controller.pollOnce();
+    controller.setAbletonVersions(controller.abletonSetupManager().detectAbletonVersions());
+    PathReportSaveLocation location(path);
+    const DiagnosticReportResult result = co_await controller.saveDiagnosticReport(location, false);
+    if (result.outcome == DiagnosticReportResult::Outcome::saved) {
+        QTextStream(stdout) << result.path << '\n';
+        co_return 0;
+    }
+    QTextStream(stderr) << "Pylon: the diagnostic report could not be saved: "
+                        << (result.error.isEmpty() ? QStringLiteral("no location chosen") : result.error) << '\n';
+    co_return 1;
 }
 
 int runUntilTerminated(PylonController& controller) {

@@ -13,6 +13,10 @@ namespace HeadlessMode {
 // `json`, the status document); 0 when a status arrived, 1 otherwise.
 QCoro::Task<int> printStatusOnce(PylonController& controller, bool json);
 
+// Takes one status and detects Live afresh, then saves a diagnostic report at `path` and prints
+// where; 0 when saved, 1 (with the error on standard error) otherwise.
+QCoro::Task<int> saveDiagnosticReport(PylonController& controller, const QString& path);
+
 // Starts the controller and prints the three status lines whenever one of them changes, until
 // SIGINT or SIGTERM; then returns 0.
 int runUntilTerminated(PylonController& controller);

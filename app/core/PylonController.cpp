@@ -7,6 +7,7 @@
 #include "permissions/PermissionObserver.h"
 #include "platform/AccessibilityNotifications.h"
 #include "platform/ServiceManager.h"
+#include "platform/SystemInfo.h"
 #include "platform/Workspace.h"
 #include "status/StatusCache.h"
 #include "status/StatusCodec.h"
@@ -18,7 +19,7 @@
 namespace pylon {
 
 PylonController::PylonController(const ControllerContext& context, QObject* parent)
-    : QObject(parent)
+    : SetupViewControllerProtocol(parent)
     , m_environment(context.environment)
     , m_defaults(context.defaults)
     , m_services(context.services)
@@ -28,6 +29,9 @@ PylonController::PylonController(const ControllerContext& context, QObject* pare
     , m_log(FileLogger::menubar())
     , m_client(new CompanionClient(context.companionPort.value_or(context.environment.companionPort()), this))
     , m_companionManager(context.environment, context.services, context.defaults, FileLogger::companionManager())
+    , m_abletonSetupManager(FileLogger::installer(), context.workspace,
+                            context.liveOptions.value_or(AbletonSetupManager::Options{SystemInfo::homeDirectory(),
+                                                                                       SystemInfo::dataHome()}))
     , m_dynamicStatus(new DynamicStatus(context.defaults, this)) {}
 
 PylonController::~PylonController() = default;
@@ -72,6 +76,9 @@ QCoro::Task<> PylonController::runStartupSequence() {
     QPointer<PylonController> self(this);
     ensureCompanionRunning();
     co_await refresh();
+    if (!self)
+        co_return;
+    co_await installRemoteScriptIfNeeded();
     if (self)
         emit self->startupSequenceFinished();
 }
@@ -108,6 +115,7 @@ QCoro::Task<> PylonController::refresh() {
     updateRegistrationFlags();
     const QString logFile = m_environment.companionLogFile();
     m_dynamicStatus->setLogFile(QFileInfo::exists(logFile) ? std::optional(logFile) : std::nullopt);
+    refreshLiveVersions();
 }
 
 QCoro::Task<> PylonController::pollOnce() {

@@ -2,6 +2,8 @@
 
 #include "companion/CompanionManager.h"
 #include "core/Clock.h"
+#include "core/SetupViewControllerProtocol.h"
+#include "live/AbletonSetupManager.h"
 #include "status/DynamicStatus.h"
 
 #include <QObject>
@@ -15,6 +17,8 @@ namespace pylon {
 
 class AccessibilityNotifications;
 class BuildEnvironment;
+class ReportSaveLocation;
+struct DiagnosticReportResult;
 class CompanionClient;
 class FileLogger;
 class PermissionObserver;
@@ -33,13 +37,16 @@ struct ControllerContext {
     std::function<std::unique_ptr<AccessibilityNotifications>()> subscribeToAccessibility;
     // The companion's port; the build mode's port unless a test says otherwise.
     std::optional<quint16> companionPort = std::nullopt;
+    // Where Live's preferences are looked for and the control script is staged; the user's home
+    // and data home unless a test says otherwise.
+    std::optional<AbletonSetupManager::Options> liveOptions = std::nullopt;
 };
 
 // The one long-lived object that runs the application: it brings the companion up once, keeps
 // DynamicStatus current by polling the companion, restarts the companion when Accessibility may
 // have been granted, and carries out the views' companion actions. Every failure is absorbed into
 // a log line, alertMessage, the approval alert or DynamicStatus::companionError.
-class PylonController : public QObject {
+class PylonController : public SetupViewControllerProtocol {
     Q_OBJECT
 public:
     explicit PylonController(const ControllerContext& context, QObject* parent = nullptr);
@@ -74,17 +81,37 @@ public:
 
     // Restarts the companion if it reports Accessibility missing.
     void handleAccessibilityChange();
-    void restartCompanion();
-    void openLoginItemsSettings();
-    void openAccessibilitySettings();
-    void openAutomationSettings();
-    void openLogFile();
+    void restartCompanion() override;
+    void openLoginItemsSettings() override;
+    void openAccessibilitySettings() override;
+    void openAutomationSettings() override;
+    void openLogFile() override;
+
+    // Live setup.
+    AbletonSetupManager& abletonSetupManager() { return m_abletonSetupManager; }
+    const QList<AbletonVersion>& abletonVersions() const override { return m_abletonVersions; }
+    void setAbletonVersions(const QList<AbletonVersion>& versions);
+    // The bundle's control-script archive, if it is there.
+    std::optional<QString> remoteScriptArchive() const;
+    // At start: installs into the newest Live version unless this version already installed it and
+    // some library still has it.
+    QCoro::Task<> installRemoteScriptIfNeeded();
+    void installRemoteScriptFromBundle(const AbletonVersion& version) override;
+    void openRemoteScriptsFolder(const AbletonVersion& version) override;
+    void showStagedRemoteScript() override;
+    bool isInstallingRemoteScript() const override { return m_installing; }
+
+    // Builds a diagnostic report of this moment and saves it where `location` says; the outcome is
+    // logged and returned. `revealWhenSaved` shows the saved file in the file manager.
+    QCoro::Task<DiagnosticReportResult> saveDiagnosticReport(ReportSaveLocation& location, bool revealWhenSaved = true);
 
 signals:
     // alertMessage or showLoginItemApprovalAlert was assigned.
     void alertsChanged();
-    // The start-up sequence (bring the companion up, first refresh) has finished.
+    // The start-up sequence (bring the companion up, first refresh, automatic control-script
+    // installation) has finished.
     void startupSequenceFinished();
+    void installationSlotFreed();
 
 private:
     void ensureCompanionRunning();
@@ -92,6 +119,12 @@ private:
     static QCoro::Task<> runPollingLoop(QPointer<PylonController> controller);
     void updateRegistrationFlags();
     void failedFetch();
+    void refreshLiveVersions();
+    QCoro::Task<> userInstall(AbletonVersion version, QString archive);
+    QCoro::Task<> openStaged(QString archive);
+    // Installations share one staging folder: each waits for the one before to finish.
+    QCoro::Task<> acquireInstallation();
+    void releaseInstallation();
 
     const BuildEnvironment& m_environment;
     UserDefaults& m_defaults;
@@ -104,8 +137,11 @@ private:
     CompanionClient* m_client;
     int m_consecutiveFailures = 0;
     CompanionManager m_companionManager;
+    AbletonSetupManager m_abletonSetupManager;
     std::unique_ptr<PermissionObserver> m_permissionObserver;
     DynamicStatus* m_dynamicStatus;
+    QList<AbletonVersion> m_abletonVersions;
+    bool m_installing = false;
     std::optional<QString> m_alertMessage;
     bool m_showLoginItemApprovalAlert = false;
     bool m_hasStarted = false;

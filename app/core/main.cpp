@@ -8,20 +8,22 @@
 #include <QCoreApplication>
 #include <QTextStream>
 #include <QTimer>
+#include <functional>
 
 using namespace pylon;
 
 namespace {
 
-int runStatus(bool json) {
+// Runs one job of the controller to its end in the event loop and returns its exit code.
+int runOnce(const std::function<QCoro::Task<int>(PylonController&)>& job) {
     AppServices services;
     PylonController controller(services.controllerContext());
     int exitCode = 1;
     QTimer::singleShot(0, [&] {
-        [](PylonController& c, bool j, int& code) -> QCoro::Task<> {
-            code = co_await HeadlessMode::printStatusOnce(c, j);
+        [](PylonController& c, const std::function<QCoro::Task<int>(PylonController&)>& j, int& code) -> QCoro::Task<> {
+            code = co_await j(c);
             QCoreApplication::quit();
-        }(controller, json, exitCode);
+        }(controller, job, exitCode);
     });
     QCoreApplication::exec();
     return exitCode;
@@ -56,10 +58,14 @@ int main(int argc, char* argv[]) {
         out << versionLine(environment) << Qt::endl;
         return 0;
     case CommandLine::Action::status:
-        exitCode = runStatus(commandLine.json);
+        exitCode = runOnce([&](PylonController& c) { return HeadlessMode::printStatusOnce(c, commandLine.json); });
         break;
     case CommandLine::Action::headless:
         exitCode = runHeadless();
+        break;
+    case CommandLine::Action::saveDiagnosticReport:
+        exitCode = runOnce(
+            [&](PylonController& c) { return HeadlessMode::saveDiagnosticReport(c, commandLine.reportPath); });
         break;
     }
     FileLogger::flushShared();

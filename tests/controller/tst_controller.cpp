@@ -1,7 +1,4 @@
-#include "FakeCompanionServer.h"
-#include "Fakes.h"
-#include "TemporaryHome.h"
-#include "TestBundle.h"
+#include "ControllerFixture.h"
 
 #include "core/BuildEnvironment.h"
 #include "core/PollingSchedule.h"
@@ -23,72 +20,10 @@ using namespace pylon::test;
 using namespace std::chrono_literals;
 using Kind = CompanionState::Kind;
 
-namespace {
-
-// The process's shared log lives in the home set up before its first use.
-TemporaryHome* processHome = nullptr;
-
-QStringList menubarLogMessages() {
-    FileLogger::flushShared();
-    QStringList messages;
-    for (const QByteArray& line : readFile(BuildEnvironment::current().menubarLogFile()).split('\n')) {
-        if (!line.isEmpty())
-            messages << QString::fromUtf8(line.mid(line.indexOf("] ", line.indexOf("][")) + 2));
-    }
-    return messages;
-}
-
-// A controller wired to a loopback fake companion, a fake service manager and a fake clock.
-struct Fixture {
-    Fixture()
-        : bundlePath(makeBundle(home.path(), QStringLiteral("Pylon"),
-                                bundleInfo(QStringLiteral("net.ostrand.Pylon"), "1.0.0", "1")))
-        , environment(Bundle::atPath(bundlePath), QStringLiteral("x86_64"), home.dataHome())
-        , defaults(QStringLiteral("net.ostrand.Pylon"), home.configHome()) {
-        server.listen();
-        server.body = statusDocument();
-        services.statusValue = ServiceManager::enabled;
-        controller = std::make_unique<PylonController>(ControllerContext{
-            environment, defaults, services, workspace, clock,
-            [this] {
-                auto source = std::make_unique<AccessibilityNotifications>();
-                notifications = source.get();
-                ++subscriptions;
-                return source;
-            },
-            server.port()});
-    }
-
-    DynamicStatus& status() { return controller->dynamicStatus(); }
-    void poll() { QCoro::waitFor(controller->pollOnce()); }
-    std::optional<StatusResponse> fetch() { return QCoro::waitFor(controller->fetchStatus()); }
-
-    TemporaryHome home;
-    QString bundlePath;
-    BuildEnvironment environment;
-    UserDefaults defaults;
-    FakeServiceManager services;
-    FakeWorkspace workspace;
-    FakeClock clock;
-    FakeCompanionServer server;
-    AccessibilityNotifications* notifications = nullptr;
-    int subscriptions = 0;
-    std::unique_ptr<PylonController> controller;
-};
-
-} // namespace
-
 class ControllerTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() {
-        // Fix the process's build environment and shared log file in this home before any fixture
-        // moves HOME elsewhere.
-        processHome = new TemporaryHome();
-        FileLogger::menubar();
-        FileLogger::companionManager();
-    }
-    void cleanupTestCase() { delete processHome; }
+    
 
     void pauseTable_data() {
         QTest::addColumn<bool>("startup");
@@ -110,7 +45,7 @@ private slots:
     }
 
     void failuresClimbToTenAndASuccessResetsThem() {
-        Fixture f;
+        ControllerFixture f;
         f.server.body = "not json";
         for (int i = 1; i <= 12; ++i) {
             QVERIFY(!f.fetch());
@@ -133,7 +68,7 @@ private slots:
         QFETCH(int, code);
         QFETCH(QByteArray, body);
         QFETCH(bool, success);
-        Fixture f;
+        ControllerFixture f;
         f.server.statusCode = code;
         f.server.body = body;
         QCOMPARE(bool(f.fetch()), success);
@@ -141,7 +76,7 @@ private slots:
     }
 
     void everyPollPublishesItsResultAndTheRegistrationFlags() {
-        Fixture f;
+        ControllerFixture f;
         QSignalSpy changes(&f.status(), &DynamicStatus::changed);
         f.poll();
         QVERIFY(f.status().lastResponse());
@@ -159,11 +94,11 @@ private slots:
         QVERIFY(!f.status().isCompanionRegistered());
         QVERIFY(f.status().requiresLoginItemApproval());
         QCOMPARE(changes.size(), 3); // the response and both flags; isStarting is not assigned again
-        QCOMPARE(menubarLogMessages().count(QStringLiteral("Companion not reachable")), 1);
+        QCOMPARE(ControllerFixture::menubarLogMessages().count(QStringLiteral("Companion not reachable")), 1);
     }
 
     void cacheIsWrittenAtMostEveryThirtySeconds() {
-        Fixture f;
+        ControllerFixture f;
         f.server.body = statusDocument(true, true, true, 1);
         f.poll(); // the first status is always written
         QCOMPARE(loadCachedStatus(f.defaults)->companion.clientCount, 1);
@@ -180,7 +115,7 @@ private slots:
     }
 
     void refreshAlwaysCachesAndSetsTheLogFileButNeverEndsStarting() {
-        Fixture f;
+        ControllerFixture f;
         QCoro::waitFor(f.controller->refresh());
         QVERIFY(f.status().lastResponse());
         QVERIFY(f.status().isStarting());
@@ -194,7 +129,7 @@ private slots:
     }
 
     void companionThatNeverAnswersEndsStartingAtTheFailureCeiling() {
-        Fixture f;
+        ControllerFixture f;
         f.server.close();
         for (int i = 1; i < PollingSchedule::failureCeiling; ++i) {
             f.poll();
@@ -207,7 +142,7 @@ private slots:
 
     void launchOutcomesReachTheViews() {
         {
-            Fixture f; // no companion executable in the bundle: "Binary not found"
+            ControllerFixture f; // no companion executable in the bundle: "Binary not found"
             f.services.statusValue = ServiceManager::notFound;
             QSignalSpy finished(f.controller.get(), &PylonController::startupSequenceFinished);
             f.controller->start();
@@ -216,10 +151,10 @@ private slots:
             QCOMPARE(f.controller->alertMessage(), std::optional<QString>(text));
             QCOMPARE(f.status().companionError()->detail, QStringLiteral("error=Binary not found"));
             QCOMPARE(f.status().companionError()->code, QStringLiteral("E02"));
-            QVERIFY(menubarLogMessages().contains(text));
+            QVERIFY(ControllerFixture::menubarLogMessages().contains(text));
         }
         {
-            Fixture f;
+            ControllerFixture f;
             f.services.statusValue = ServiceManager::requiresApproval;
             f.server.close();
             QSignalSpy finished(f.controller.get(), &PylonController::startupSequenceFinished);
@@ -230,7 +165,7 @@ private slots:
             QVERIFY(!f.status().companionError());
         }
         {
-            Fixture f;
+            ControllerFixture f;
             f.defaults.setString(QStringLiteral("PylonCompanion.registeredAppVersion"), f.environment.appVersion());
             f.status().setCompanionError(PylonError::companionLaunchFailed(QStringLiteral("earlier")));
             QSignalSpy finished(f.controller.get(), &PylonController::startupSequenceFinished);
@@ -242,7 +177,7 @@ private slots:
     }
 
     void startingTwiceRunsOneSequenceOneLoopAndOneObserver() {
-        Fixture f;
+        ControllerFixture f;
         f.defaults.setString(QStringLiteral("PylonCompanion.registeredAppVersion"), f.environment.appVersion());
         QSignalSpy finished(f.controller.get(), &PylonController::startupSequenceFinished);
         f.controller->start();
@@ -259,7 +194,7 @@ private slots:
     }
 
     void destroyingTheControllerStopsPolling() {
-        Fixture f;
+        ControllerFixture f;
         f.controller->start();
         QTRY_VERIFY_WITH_TIMEOUT(f.server.requests.size() >= 3, 3000);
         f.controller.reset();
@@ -270,7 +205,7 @@ private slots:
     }
 
     void startupPhaseLastsOneHundredEightySeconds() {
-        Fixture f;
+        ControllerFixture f;
         QVERIFY(!f.controller->isInStartupPhase());
         f.server.close();
         f.controller->start();
@@ -282,7 +217,7 @@ private slots:
     }
 
     void accessibilityChangeRestartsOnlyACompanionMissingIt() {
-        Fixture f;
+        ControllerFixture f;
         f.controller->start();
         QTRY_VERIFY(f.status().lastResponse());
         const auto kickstartsBefore = f.services.kickstarts.size();
@@ -299,19 +234,19 @@ private slots:
         QTRY_COMPARE(f.services.kickstarts.size(), kickstartsBefore + 1);
         QCOMPARE(f.services.kickstarts.last(),
                  (QStringList{"kickstart", "-k", QStringLiteral("gui/%1/net.ostrand.PylonCompanion").arg(::getuid())}));
-        QVERIFY(menubarLogMessages().contains(
+        QVERIFY(ControllerFixture::menubarLogMessages().contains(
             QStringLiteral("Accessibility permission may have been granted, restarting companion to apply")));
     }
 
     void accessibilityChangeWithoutStatusDoesNothing() {
-        Fixture f;
+        ControllerFixture f;
         f.controller->handleAccessibilityChange();
         QVERIFY(f.services.kickstarts.isEmpty());
         QVERIFY(f.status().isStarting());
     }
 
     void restartShowsStartingAndStartsTheBackOffAfresh() {
-        Fixture f;
+        ControllerFixture f;
         f.server.body = "broken";
         f.poll();
         f.poll();
@@ -324,19 +259,19 @@ private slots:
     }
 
     void permissionRequestIsPostedAndLogged() {
-        Fixture f;
+        ControllerFixture f;
         QCoro::waitFor(f.controller->requestPermission(QStringLiteral("accessibility")));
         QCOMPARE(f.server.requests.last().path, QByteArray("/permission/accessibility"));
-        QVERIFY(menubarLogMessages().contains(QStringLiteral("Requested accessibility permission (system prompt shown)")));
+        QVERIFY(ControllerFixture::menubarLogMessages().contains(QStringLiteral("Requested accessibility permission (system prompt shown)")));
         f.server.close();
         QCoro::waitFor(f.controller->requestPermission(QStringLiteral("accessibility")));
-        const QStringList log = menubarLogMessages();
+        const QStringList log = ControllerFixture::menubarLogMessages();
         QVERIFY(log.last().startsWith(QStringLiteral("Failed to request accessibility permission: ")));
         QCOMPARE(f.controller->consecutiveFailures(), 0);
     }
 
     void settingsLinks() {
-        Fixture f;
+        ControllerFixture f;
         f.controller->openAccessibilitySettings();
         f.controller->openAutomationSettings();
         f.controller->openLoginItemsSettings();
@@ -351,5 +286,9 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(ControllerTest)
+int runControllerTests(int argc, char** argv) {
+    ControllerTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_controller.moc"

@@ -1,11 +1,17 @@
 #include "TemporaryHome.h"
 
+#include "platform/UserDefaults.h"
+
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTest>
 #include <csignal>
+#include <functional>
 
+using namespace pylon;
 using namespace pylon::test;
 
 namespace {
@@ -15,6 +21,22 @@ const quint16 productionPort = 47150;
 bool portIsFree(quint16 port) {
     QTcpServer probe;
     return probe.listen(QHostAddress::LocalHost, port);
+}
+
+QProcessEnvironment environmentFor(const TemporaryHome& home) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("PYLON_SERVICE_BACKEND"), QStringLiteral("process"));
+    return environment;
+}
+
+// Stops the companion that the process backend started in `home`.
+void stopCompanion(const TemporaryHome& home) {
+    const QString pidFile = home.dataHome() + QStringLiteral("/Pylon/service/net.ostrand.PylonCompanion.pid");
+    if (const qint64 pid = readFile(pidFile).split(' ').value(0).trimmed().toLongLong(); pid > 0)
+        ::kill(pid_t(pid), SIGKILL);
 }
 
 } // namespace
@@ -34,14 +56,8 @@ private slots:
         if (!portIsFree(productionPort))
             QSKIP("port 47150 is in use (is a Pylon companion already running?)");
         TemporaryHome home;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
-            environment.remove(QString::fromLatin1(name));
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("PYLON_SERVICE_BACKEND"), QStringLiteral("process"));
-
         QProcess pylon;
-        pylon.setProcessEnvironment(environment);
+        pylon.setProcessEnvironment(environmentFor(home));
         pylon.setProcessChannelMode(QProcess::SeparateChannels);
         pylon.start(m_bundle + QStringLiteral("/Contents/MacOS/Pylon"), {QStringLiteral("--headless")});
         QVERIFY(pylon.waitForStarted(5000));
@@ -56,8 +72,7 @@ private slots:
             return readFile(pidFile).split(' ').value(0).trimmed().toLongLong();
         };
         auto cleanup = qScopeGuard([&] {
-            if (const qint64 pid = companionPid(); pid > 0)
-                ::kill(pid_t(pid), SIGKILL);
+            stopCompanion(home);
             if (pylon.state() != QProcess::NotRunning) {
                 pylon.kill();
                 pylon.waitForFinished(2000);
@@ -84,6 +99,53 @@ private slots:
         QVERIFY(pylon.waitForFinished(1000));
         QCOMPARE(pylon.exitStatus(), QProcess::NormalExit);
         QCOMPARE(pylon.exitCode(), 0);
+    }
+
+    void startInstallsTheControlScriptOncePerVersion() {
+        if (!portIsFree(productionPort))
+            QSKIP("port 47150 is in use (is a Pylon companion already running?)");
+        TemporaryHome home;
+        home.writeFile(QStringLiteral("Library/Preferences/Ableton/Live 12.1.5/Library.cfg"),
+                       R"(<?xml version="1.0" encoding="UTF-8"?>
+<Ableton><ContentLibrary><UserLibrary><LibraryProject>
+<ProjectPath Value="~/Music/Ableton"/><ProjectName Value="User Library"/>
+</LibraryProject></UserLibrary></ContentLibrary></Ableton>
+)");
+        QDir().mkpath(home.path() + QStringLiteral("/Music/Ableton/User Library"));
+        const QString script = home.path() + QStringLiteral("/Music/Ableton/User Library/Remote Scripts/Pylon");
+        const QString log = home.dataHome() + QStringLiteral("/Pylon/logs/pylon-menubar.log");
+        auto cleanup = qScopeGuard([&] { stopCompanion(home); });
+
+        auto runOnce = [&](const std::function<bool()>& settled) {
+            QProcess pylon;
+            pylon.setProcessEnvironment(environmentFor(home));
+            pylon.start(m_bundle + QStringLiteral("/Contents/MacOS/Pylon"), {QStringLiteral("--headless")});
+            QVERIFY(pylon.waitForStarted(5000));
+            // The start-up sequence ends with the control-script check; give it until the first
+            // status line shows the companion running.
+            QString output;
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (output += QString::fromUtf8(pylon.readAllStandardOutput())).contains(QStringLiteral("Companion running")),
+                5000);
+            QTRY_VERIFY_WITH_TIMEOUT(settled(), 10000);
+            pylon.terminate();
+            QVERIFY(pylon.waitForFinished(2000));
+        };
+
+        runOnce([&] { return QString::fromUtf8(readFile(log)).contains(QStringLiteral("installRemoteScript: installed to ")); });
+        QVERIFY(QFile::exists(script + QStringLiteral("/__init__.py")));
+        UserDefaults defaults(QStringLiteral("net.ostrand.Pylon"), home.configHome());
+        const auto version = defaults.string(QStringLiteral("PylonRemoteScript.installedAppVersion"));
+        QVERIFY(version && !version->isEmpty());
+        QCOMPARE(QString::fromUtf8(readFile(log)).count(QStringLiteral("installRemoteScript: installed to ")), 1);
+
+        // The same version with the script in place: nothing is installed again.
+        home.writeFile(QStringLiteral("Music/Ableton/User Library/Remote Scripts/Pylon/user-note.txt"), "mine");
+        QElapsedTimer second;
+        second.start();
+        runOnce([&] { return second.elapsed() > 1500; }); // well past the start-up sequence
+        QCOMPARE(QString::fromUtf8(readFile(log)).count(QStringLiteral("installRemoteScript: installing to version")), 1);
+        QVERIFY(QFile::exists(script + QStringLiteral("/user-note.txt")));
     }
 };
 

@@ -1,0 +1,12 @@
+#include "ControllerFixture.h"
+
+#include <QCoreApplication>
+
+int runControllerTests(int argc, char** argv);
+int runControllerLiveSetupTests(int argc, char** argv);
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    pylon::test::ControllerFixture::setUpProcess();
+    return runControllerTests(argc, argv) + runControllerLiveSetupTests(argc, argv);
+}

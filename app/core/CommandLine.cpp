@@ -10,6 +10,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Pylon keeps the Pylon Companion running and shows its state."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("A URL of the application's scheme to act on."),
+                                 QStringLiteral("[url]"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -42,11 +44,15 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         result.errorText = parser.errorText();
         return result;
     }
-    if (!parser.positionalArguments().isEmpty()) {
+    // One URL of the application's scheme may follow, as the desktop passes it to a URL handler.
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1 || (positional.size() == 1 && !positional.constFirst().contains(QLatin1Char(':')))) {
         result.action = CommandLine::Action::error;
-        result.errorText = QStringLiteral("Unexpected argument: '%1'.").arg(parser.positionalArguments().constFirst());
+        result.errorText = QStringLiteral("Unexpected argument: '%1'.").arg(positional.constLast());
         return result;
     }
+    if (!positional.isEmpty())
+        result.url = positional.constFirst();
     if (parser.isSet(json) && !parser.isSet(status)) {
         result.action = CommandLine::Action::error;
         result.errorText = QStringLiteral("--json only goes with --status.");

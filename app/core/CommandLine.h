@@ -10,7 +10,7 @@ class BuildEnvironment;
 // What the command line asks the program to do.
 struct CommandLine {
     enum class Action {
-        run,      // start normally
+        run,      // start normally: tray and main window
         headless, // run the controller without tray or window, printing the status lines
         status,   // one status fetch, print the status lines, exit 0 if the companion answered
         saveDiagnosticReport, // save a diagnostic report at `reportPath`, print where, exit 0 or 1
@@ -21,6 +21,7 @@ struct CommandLine {
     Action action = Action::run;
     bool json = false; // with `status`: also print the status document
     QString reportPath; // with `saveDiagnosticReport`
+    QString url;        // a URL to act on (run, headless), as a URL handler is started
     QString errorText;
     QString helpText;
 };

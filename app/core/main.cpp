@@ -3,9 +3,12 @@
 #include "core/CommandLine.h"
 #include "core/HeadlessMode.h"
 #include "core/PylonController.h"
+#include "core/SingleInstance.h"
+#include "core/UrlHandler.h"
 #include "diagnostics/FileLogger.h"
+#include "ui/shell/PylonApp.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QTextStream>
 #include <QTimer>
 #include <functional>
@@ -29,23 +32,64 @@ int runOnce(const std::function<QCoro::Task<int>(PylonController&)>& job) {
     return exitCode;
 }
 
-int runHeadless() {
+// Becomes the running instance of this mode, or hands `url` (empty: "come forward") to the one
+// that runs. Returns false when this process should end.
+bool becomeRunningInstance(SingleInstance& instance, const QString& url) {
+    if (instance.listen())
+        return true;
+    if (!instance.sendToRunningInstance(url))
+        QTextStream(stderr) << "Pylon: another instance seems to run but does not answer.\n";
+    return false;
+}
+
+int runHeadless(const QString& url) {
+    const BuildEnvironment& environment = BuildEnvironment::current();
+    SingleInstance instance(environment.bundleIdentifier());
+    if (!becomeRunningInstance(instance, url))
+        return 0;
     AppServices services;
     PylonController controller(services.controllerContext());
+    // Without a window there is no one to confirm an uninstall: it is refused, and said so.
+    auto onURL = [&](const QString& text) {
+        handleURL(text, environment, FileLogger::menubar(), [] {
+            QTextStream(stderr) << "Pylon: uninstalling needs the confirmation of the windowed application; "
+                                   "run Pylon without --headless.\n";
+        });
+    };
+    QObject::connect(&instance, &SingleInstance::messageReceived, &controller, onURL);
+    if (!url.isEmpty())
+        QTimer::singleShot(0, &controller, [&] { onURL(url); });
     return HeadlessMode::runUntilTerminated(controller);
+}
+
+int runApplication(const QStringList& arguments, const QString& url) {
+    const BuildEnvironment& environment = BuildEnvironment::current();
+    SingleInstance instance(environment.bundleIdentifier());
+    if (!becomeRunningInstance(instance, url))
+        return 0;
+    AppServices services;
+    ui::PylonApp app(services, arguments);
+    QObject::connect(&instance, &SingleInstance::messageReceived, &app, [&app](const QString& message) {
+        if (message.isEmpty())
+            app.activate();
+        else
+            app.handleURL(message);
+    });
+    app.show();
+    if (!url.isEmpty())
+        QTimer::singleShot(0, &app, [&app, url] { app.handleURL(url); });
+    return QApplication::exec();
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    const BuildEnvironment& environment = BuildEnvironment::current();
-    QCoreApplication::setApplicationName(environment.appDisplayName());
-    QCoreApplication::setApplicationVersion(environment.appVersion());
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine = parseCommandLine(arguments);
 
     QTextStream out(stdout);
-    const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
-    int exitCode = 0;
     switch (commandLine.action) {
     case CommandLine::Action::error:
         QTextStream(stderr) << "Pylon: " << commandLine.errorText << "\n\n" << commandLine.helpText;
@@ -54,19 +98,36 @@ int main(int argc, char* argv[]) {
         out << commandLine.helpText;
         return 0;
     case CommandLine::Action::version:
-    case CommandLine::Action::run:
-        out << versionLine(environment) << Qt::endl;
+        out << versionLine(BuildEnvironment::current()) << Qt::endl;
         return 0;
-    case CommandLine::Action::status:
-        exitCode = runOnce([&](PylonController& c) { return HeadlessMode::printStatusOnce(c, commandLine.json); });
+    default:
         break;
-    case CommandLine::Action::headless:
-        exitCode = runHeadless();
-        break;
-    case CommandLine::Action::saveDiagnosticReport:
-        exitCode = runOnce(
-            [&](PylonController& c) { return HeadlessMode::saveDiagnosticReport(c, commandLine.reportPath); });
-        break;
+    }
+
+    int exitCode = 0;
+    if (commandLine.action == CommandLine::Action::run) {
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(BuildEnvironment::current().appDisplayName());
+        QApplication::setApplicationVersion(BuildEnvironment::current().appVersion());
+        exitCode = runApplication(arguments, commandLine.url);
+    } else {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(BuildEnvironment::current().appDisplayName());
+        QCoreApplication::setApplicationVersion(BuildEnvironment::current().appVersion());
+        switch (commandLine.action) {
+        case CommandLine::Action::status:
+            exitCode = runOnce([&](PylonController& c) { return HeadlessMode::printStatusOnce(c, commandLine.json); });
+            break;
+        case CommandLine::Action::saveDiagnosticReport:
+            exitCode = runOnce(
+                [&](PylonController& c) { return HeadlessMode::saveDiagnosticReport(c, commandLine.reportPath); });
+            break;
+        case CommandLine::Action::headless:
+            exitCode = runHeadless(commandLine.url);
+            break;
+        default:
+            break;
+        }
     }
     FileLogger::flushShared();
     return exitCode;

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+
+namespace pylon {
+
+// One running instance per build mode and user. The first instance listens on a local socket named
+// after the bundle identifier; a later launch hands its message (a URL, or an empty "activate")
+// to it and exits.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    explicit SingleInstance(const QString& bundleIdentifier, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // The socket name for this identifier and user.
+    static QString serverName(const QString& bundleIdentifier);
+
+    // Becomes the running instance unless another one answers. A socket left behind by a crashed
+    // instance is taken over.
+    bool listen();
+
+    // Hands `message` to the running instance; false when none answered within `timeoutMs`.
+    bool sendToRunningInstance(const QString& message, int timeoutMs = 2000) const;
+
+signals:
+    void messageReceived(const QString& message);
+
+private:
+    QString m_name;
+    QLocalServer* m_server = nullptr;
+};
+
+} // namespace pylon

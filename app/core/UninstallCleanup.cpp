@@ -1,0 +1,50 @@
+#include "core/UninstallCleanup.h"
+
+#include "companion/CompanionManager.h"
+#include "diagnostics/FileLogger.h"
+#include "platform/ServiceManager.h"
+#include "platform/UserDefaults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace pylon {
+
+void performUninstallCleanup(CompanionManager& companionManager, UserDefaults& defaults,
+                             const UninstallLocations& locations, const FileLogger& log) {
+    log.info(QStringLiteral("Starting uninstall cleanup..."));
+    try {
+        companionManager.unregisterAgent();
+        log.info(QStringLiteral("Launch agent unregistered"));
+    } catch (const ServiceError& e) {
+        log.error(QStringLiteral("Failed to unregister launch agent: ") + e.description());
+    }
+    deleteIfExists(locations.applicationSupport, QStringLiteral("Application Support"), log);
+    deleteIfExists(locations.logs, QStringLiteral("Logs"), log);
+    deleteIfExists(locations.caches, QStringLiteral("Cache"), log);
+    defaults.removePersistentDomain();
+    defaults.synchronize();
+    log.info(QStringLiteral("UserDefaults cleared"));
+    log.info(QStringLiteral("Uninstall cleanup complete"));
+}
+
+void deleteIfExists(const QString& path, const QString& label, const FileLogger& log) {
+    const QFileInfo item(path);
+    if (!item.exists() && !item.isSymLink()) {
+        log.info(label + QStringLiteral(" not found, skipping: ") + path);
+        return;
+    }
+    // A link is removed as a link: nothing it points to is touched.
+    bool removed = false;
+    if (item.isDir() && !item.isSymLink())
+        removed = QDir(path).removeRecursively();
+    else
+        removed = QFile::remove(path);
+    if (removed)
+        log.info(label + QStringLiteral(" deleted: ") + path);
+    else
+        log.error(QStringLiteral("Failed to delete ") + label + QStringLiteral(": could not remove ") + path);
+}
+
+} // namespace pylon

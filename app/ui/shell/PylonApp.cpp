@@ -1,0 +1,175 @@
+#include "ui/shell/PylonApp.h"
+
+#include "core/AppServices.h"
+#include "core/BuildEnvironment.h"
+#include "core/PylonController.h"
+#include "core/UninstallCleanup.h"
+#include "core/UrlHandler.h"
+#include "diagnostics/DiagnosticReporter.h"
+#include "diagnostics/FileLogger.h"
+#include "platform/Bundle.h"
+#include "platform/SystemInfo.h"
+#include "platform/Workspace.h"
+#include "ui/common/Alerts.h"
+#include "ui/menu/MenuBarView.h"
+#include "ui/onboarding/OnboardingFlow.h"
+#include "ui/onboarding/OnboardingStore.h"
+#include "ui/setup/SetupWindowView.h"
+#include "ui/shell/FileDialogSaveLocation.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/OnboardingMenuContent.h"
+
+#include <QApplication>
+#include <QUrl>
+
+namespace pylon::ui {
+
+PylonApp::PylonApp(AppServices& services, const QStringList& arguments, QObject* parent)
+    : QObject(parent)
+    , m_services(services)
+    , m_environment(services.environment())
+    , m_store(std::make_unique<OnboardingStore>(services.defaults()))
+    , m_controller(std::make_unique<PylonController>(services.controllerContext()))
+    , m_window(std::make_unique<MainWindow>(services.environment().appDisplayName())) {
+    m_store->applyLaunchArguments(arguments);
+
+    MainWindow* window = m_window.get();
+    connect(window->quitAction(), &QAction::triggered, qApp, &QCoreApplication::quit);
+    connect(window->uninstallAction(), &QAction::triggered, this, &PylonApp::showUninstallConfirmation);
+    connect(window->saveDiagnosticReportAction(), &QAction::triggered, this, &PylonApp::saveDiagnosticReport);
+    connect(window->checkForUpdatesAction(), &QAction::triggered, this, &PylonApp::checkForUpdates);
+    connect(window->helpAction(), &QAction::triggered, this, &PylonApp::showHelp);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, &PylonApp::onApplicationStateChanged);
+    showContent();
+}
+
+PylonApp::~PylonApp() {
+    // The window's content refers to the controller and the store: it goes first.
+    m_window.reset();
+    delete m_menuBar;
+    delete m_onboardingMenu;
+}
+
+MenuBarView* PylonApp::menuBarView() const {
+    return m_menuBar;
+}
+
+OnboardingMenuContent* PylonApp::onboardingMenu() const {
+    return m_onboardingMenu;
+}
+
+void PylonApp::show() {
+    m_trayAvailable = MenuBarView::isTrayHostAvailable();
+    // Without a tray the window is the only way in: closing it then ends the application.
+    QApplication::setQuitOnLastWindowClosed(!m_trayAvailable);
+    showTray();
+    m_window->bringForward();
+}
+
+void PylonApp::showContent() {
+    if (!m_store->isComplete()) {
+        m_window->setContent(new OnboardingFlow(*m_store, *m_controller, [this] { completeOnboarding(); },
+                                                m_environment));
+        return;
+    }
+    PylonController* controller = m_controller.get();
+    m_window->setContent(new SetupWindowView(controller->dynamicStatus(), *controller, m_environment, [controller] {
+        controller->start();
+    }));
+}
+
+void PylonApp::showTray() {
+    if (!m_trayAvailable)
+        return;
+    delete m_menuBar;
+    delete m_onboardingMenu;
+    if (m_store->isComplete()) {
+        PylonController* controller = m_controller.get();
+        m_menuBar = new MenuBarView(*controller, m_environment.appDisplayName(), [controller] { controller->start(); },
+                                    this);
+        connect(m_menuBar, &MenuBarView::openWindowRequested, this, &PylonApp::activate);
+        connect(m_menuBar, &MenuBarView::quitRequested, qApp, &QCoreApplication::quit);
+        m_menuBar->show();
+    } else {
+        m_onboardingMenu = new OnboardingMenuContent(m_environment.appDisplayName(), this);
+        connect(m_onboardingMenu, &OnboardingMenuContent::openWindowRequested, this, &PylonApp::activate);
+        connect(m_onboardingMenu, &OnboardingMenuContent::quitRequested, qApp, &QCoreApplication::quit);
+        m_onboardingMenu->show();
+    }
+}
+
+void PylonApp::completeOnboarding() {
+    m_store->completeOnboarding();
+    showContent();
+    showTray();
+}
+
+void PylonApp::activate() {
+    m_window->bringForward();
+}
+
+void PylonApp::onApplicationStateChanged(Qt::ApplicationState state) {
+    if (state != Qt::ApplicationActive)
+        return;
+    // The first window titled "Pylon" comes forward, if there is one.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->windowTitle() == BuildEnvironment::mainWindowTitle() && widget->isVisible()) {
+            widget->raise();
+            widget->activateWindow();
+            return;
+        }
+    }
+}
+
+void PylonApp::handleURL(const QString& url) {
+    pylon::handleURL(url, m_environment, FileLogger::menubar(), [this] { showUninstallConfirmation(); });
+}
+
+void PylonApp::showUninstallConfirmation() {
+    const QString name = m_environment.appDisplayName();
+    const AlertContent content{
+        QStringLiteral("Uninstall ") + name + QLatin1Char('?'),
+        QStringLiteral("This will stop the background service and remove all app data. You can delete the app from "
+                       "Applications afterward."),
+        {AlertButton{QStringLiteral("Uninstall"), false}, AlertButton{QStringLiteral("Cancel"), true}},
+        true,
+    };
+    m_window->bringForward();
+    Alerts::present(
+        content,
+        [this](int button) {
+            if (button != 0)
+                return;
+            const UninstallLocations locations{
+                SystemInfo::dataHome() + QLatin1Char('/') + m_environment.appSupportFolderName(),
+                SystemInfo::stateHome() + QLatin1Char('/') + m_environment.bundleIdentifier(),
+                SystemInfo::cacheHome() + QLatin1Char('/') + m_environment.bundleIdentifier(),
+            };
+            performUninstallCleanup(m_controller->companionManager(), m_services.defaults(), locations,
+                                    FileLogger::uninstall());
+            emit uninstalled();
+            QCoreApplication::quit();
+        },
+        m_window.get());
+}
+
+void PylonApp::saveDiagnosticReport() {
+    [](QPointer<PylonApp> self) -> QCoro::Task<> {
+        FileDialogSaveLocation location(&self->mainWindow());
+        co_await self->m_controller->saveDiagnosticReport(location);
+    }(this);
+}
+
+void PylonApp::checkForUpdates() {
+}
+
+void PylonApp::showHelp() {
+    const auto readme = Bundle::atPath(m_environment.bundlePath()).resourcePath(QStringLiteral("README"),
+                                                                                QStringLiteral("md"));
+    if (readme)
+        m_services.workspace().openFile(*readme);
+    else
+        m_services.workspace().openUrl(QUrl(QStringLiteral("https://ostrand.net/pylon/help")));
+}
+
+} // namespace pylon::ui

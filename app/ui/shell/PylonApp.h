@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <memory>
+
+namespace pylon {
+
+class AppServices;
+class BuildEnvironment;
+class PylonController;
+
+namespace ui {
+
+class MainWindow;
+class MenuBarView;
+class OnboardingMenuContent;
+class OnboardingStore;
+
+// The application as a whole: the onboarding store, the controller and the update controller,
+// the main window (onboarding until it is complete, then the setup window) with its menus, the
+// tray item, URLs of the application's scheme and the uninstall.
+class PylonApp : public QObject {
+    Q_OBJECT
+public:
+    // `services` must outlive the application object; `arguments` are the launch arguments
+    // ("-resetOnboarding" is honoured).
+    PylonApp(AppServices& services, const QStringList& arguments, QObject* parent = nullptr);
+    ~PylonApp() override;
+
+    // Puts the item in the tray (or, without a tray host, only the window) and opens the window.
+    void show();
+
+    // Acts on a URL of the application's scheme (another launch's, or this launch's argument).
+    void handleURL(const QString& url);
+    // A later launch without a URL: bring the window forward.
+    void activate();
+
+    void showUninstallConfirmation();
+    void saveDiagnosticReport();
+    void checkForUpdates();
+    void showHelp();
+
+    PylonController& controller() { return *m_controller; }
+    OnboardingStore& onboardingStore() { return *m_store; }
+    MainWindow& mainWindow() { return *m_window; }
+    MenuBarView* menuBarView() const;
+    OnboardingMenuContent* onboardingMenu() const;
+
+signals:
+    // The uninstall clean-up has run; the application is about to quit.
+    void uninstalled();
+
+private:
+    void showContent();
+    void showTray();
+    void completeOnboarding();
+    void onApplicationStateChanged(Qt::ApplicationState state);
+
+    AppServices& m_services;
+    const BuildEnvironment& m_environment;
+    std::unique_ptr<OnboardingStore> m_store;
+    std::unique_ptr<PylonController> m_controller;
+    std::unique_ptr<MainWindow> m_window;
+    QPointer<MenuBarView> m_menuBar;
+    QPointer<OnboardingMenuContent> m_onboardingMenu;
+    bool m_trayAvailable = false;
+};
+
+} // namespace ui
+} // namespace pylon

@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 RUN_ARGS ?=
 
-.PHONY: all deps configure build run test test-native test-node clean
+.PHONY: all deps configure build run test install clean
 
 all: build
 
@@ -23,6 +23,13 @@ run: build
 
 test: build
 	scripts/run-tests $(BUILD)
+
+# Installs both bundles, their desktop entries and icons under PREFIX (default ~/.local) and makes
+# them the handlers of their URL schemes.
+PREFIX ?= $(HOME)/.local
+install: build
+	cmake --install $(BUILD) --prefix "$(PREFIX)"
+	scripts/register-url-handlers "$(PREFIX)"
 
 clean:
 	rm -rf $(BUILD)

@@ -18,18 +18,7 @@ CompanionManager::CompanionManager(const BuildEnvironment& environment, ServiceM
     , m_log(log) {}
 
 QString CompanionManager::statusText(qint64 status) {
-    switch (status) {
-    case ServiceManager::notRegistered:
-        return QStringLiteral("notRegistered");
-    case ServiceManager::enabled:
-        return QStringLiteral("enabled");
-    case ServiceManager::requiresApproval:
-        return QStringLiteral("requiresApproval");
-    case ServiceManager::notFound:
-        return QStringLiteral("notFound");
-    default:
-        return QStringLiteral("unknown(%1)").arg(status);
-    }
+    return ServiceManager::statusName(status).value_or(QStringLiteral("unknown(%1)").arg(status));
 }
 
 QString CompanionManager::companionExecutablePath() const {

@@ -143,18 +143,7 @@ QString systemStateText(const DiagnosticInfo& info) {
 }
 
 QString launchdStatusLabel(qint64 serviceStatus) {
-    switch (serviceStatus) {
-    case ServiceManager::notRegistered:
-        return QStringLiteral("notRegistered");
-    case ServiceManager::enabled:
-        return QStringLiteral("enabled");
-    case ServiceManager::requiresApproval:
-        return QStringLiteral("requiresApproval");
-    case ServiceManager::notFound:
-        return QStringLiteral("notFound");
-    default:
-        return QStringLiteral("unknown");
-    }
+    return ServiceManager::statusName(serviceStatus).value_or(QStringLiteral("unknown"));
 }
 
 QString companionStateLabel(const CompanionState& state) {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 namespace pylon {
@@ -30,6 +31,22 @@ public:
     };
 
     virtual ~ServiceManager() = default;
+
+    // "notRegistered", "enabled", "requiresApproval" or "notFound"; nothing for any other value.
+    static std::optional<QString> statusName(qint64 status) {
+        switch (status) {
+        case notRegistered:
+            return QStringLiteral("notRegistered");
+        case enabled:
+            return QStringLiteral("enabled");
+        case requiresApproval:
+            return QStringLiteral("requiresApproval");
+        case notFound:
+            return QStringLiteral("notFound");
+        default:
+            return std::nullopt;
+        }
+    }
 
     // "systemd" or "process": which backend this is, for the log.
     virtual QString backendName() const = 0;

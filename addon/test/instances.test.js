@@ -3,80 +3,59 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
-const { loadAddon } = require('../test-support/addon');
-const { makeExecutables, startSleeper, stop } = require('../test-support/processes');
+const os = require('node:os');
+const path = require('node:path');
+const { spawn } = require('node:child_process');
+const { once } = require('node:events');
+const { loadAddon } = require('../test-support/helpers');
 
 const WINDOWS_PATH = 'C:\\ProgramData\\Ableton\\Live 12 Suite\\Program\\Ableton Live 12 Suite.exe';
+const live = (processId, displayName, applicationPath) =>
+    ({ processId, displayName, applicationPath, bundleId: 'com.ableton.live' });
 
 test('getRunningAbletonInstances', async (t) => {
     const addon = loadAddon();
-    const files = makeExecutables([
-        'Ableton Live 12 Suite.exe',
-        'Ableton Live 12 Suite/Resources/Max.exe',
-        'Ableton Index',
-    ]);
-    t.after(() => files.remove());
-    // Each process lives until the end of the subtest that started it, pass or fail.
-    const start = async (subtest, executable, argv0) => {
-        const child = await startSleeper(executable, argv0);
-        subtest.after(() => stop(child));
+    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'accelerator-test-'));
+    const children = [];
+    t.after(async () => {
+        await Promise.all(children.map(stop));
+        fs.rmSync(dir, { recursive: true, force: true });
+    });
+    // A copy of /bin/sleep named `name` (or /bin/sleep itself showing `argv0`), running until stopped.
+    const start = async (name, argv0) => {
+        let executable = '/bin/sleep';
+        if (name) {
+            executable = path.join(dir, name);
+            fs.copyFileSync('/bin/sleep', executable);
+            fs.chmodSync(executable, 0o755);
+        }
+        const child = spawn(executable, ['600'], { argv0, stdio: 'ignore' });
+        children.push(child);
+        await once(child, 'spawn'); // the new program runs, so /proc describes it
         return child;
     };
-    const listedPids = () => addon.getRunningAbletonInstances().map((instance) => instance.processId);
 
-    await t.test('is an empty array while no Live runs', () => {
-        assert.deepEqual(addon.getRunningAbletonInstances(), []);
-    });
+    assert.deepEqual(addon.getRunningAbletonInstances(), [], 'empty while no Live runs');
 
-    await t.test('lists a process whose executable is named like Live, keys in order', async (t) => {
-        const executable = files.paths['Ableton Live 12 Suite.exe'];
-        const live = await start(t, executable);
-        const instances = addon.getRunningAbletonInstances();
-        assert.equal(instances.length, 1);
-        assert.deepEqual(Object.keys(instances[0]), ['processId', 'displayName', 'applicationPath', 'bundleId']);
-        assert.deepEqual(instances[0], {
-            processId: live.pid,
-            displayName: 'Ableton Live 12 Suite',
-            applicationPath: executable,
-            bundleId: 'com.ableton.live',
-        });
-        await stop(live);
-        assert.deepEqual(addon.getRunningAbletonInstances(), [], 'a stopped Live is no longer listed');
-    });
+    const native = await start('Ableton Live 12 Suite.exe');
+    const wine = await start(null, WINDOWS_PATH);
+    await start('Max.exe', 'C:\\ProgramData\\Ableton Live 12 Suite\\Resources\\Max.exe');
+    await start('Ableton Index');
+    const instances = addon.getRunningAbletonInstances();
+    assert.deepEqual(Object.keys(instances[0]), ['processId', 'displayName', 'applicationPath', 'bundleId']);
+    assert.deepEqual(instances, [
+        live(native.pid, 'Ableton Live 12 Suite', path.join(dir, 'Ableton Live 12 Suite.exe')),
+        live(wine.pid, 'Ableton Live 12 Suite', WINDOWS_PATH),
+    ].sort((a, b) => a.processId - b.processId));
 
-    await t.test('names a Wine process by its Windows path', async (t) => {
-        const wine = await start(t, '/bin/sleep', WINDOWS_PATH);
-        const [instance] = addon.getRunningAbletonInstances();
-        assert.deepEqual(instance, {
-            processId: wine.pid,
-            displayName: 'Ableton Live 12 Suite',
-            applicationPath: WINDOWS_PATH,
-            bundleId: 'com.ableton.live',
-        });
-    });
-
-    await t.test('a Unix argv[0] keeps the path of the running executable', async (t) => {
-        const renamed = await start(t, '/bin/sleep', 'Ableton Live 11 Lite');
-        const [instance] = addon.getRunningAbletonInstances();
-        assert.equal(instance.processId, renamed.pid);
-        assert.equal(instance.displayName, 'Ableton Live 11 Lite');
-        assert.equal(instance.applicationPath, fs.realpathSync('/bin/sleep'));
-    });
-
-    await t.test('leaves out programs that are not Live, even inside its folder', async (t) => {
-        await start(t, files.paths['Ableton Live 12 Suite/Resources/Max.exe']);
-        await start(t, files.paths['Ableton Index']);
-        await start(t, '/bin/sleep');
-        assert.deepEqual(listedPids(), []);
-    });
-
-    await t.test('lists every running Live process, ordered by process id', async (t) => {
-        const started = [
-            await start(t, files.paths['Ableton Live 12 Suite.exe']),
-            await start(t, '/bin/sleep', WINDOWS_PATH),
-            await start(t, '/bin/sleep', 'Ableton Live 10 Standard'),
-        ];
-        const expected = started.map((child) => child.pid).sort((a, b) => a - b);
-        assert.deepEqual(listedPids(), expected);
-    });
+    await stop(native);
+    assert.deepEqual(addon.getRunningAbletonInstances(), [live(wine.pid, 'Ableton Live 12 Suite', WINDOWS_PATH)],
+        'a stopped Live is no longer listed');
 });
+
+async function stop(child) {
+    if (child.exitCode !== null || child.signalCode !== null) return;
+    const exited = once(child, 'exit');
+    child.kill('SIGKILL');
+    await exited;
+}

@@ -1,0 +1,142 @@
+// The platform-neutral core against a recording fake platform, the /proc rules that make a Live
+// process, and the Node-API version the built module declares.
+
+#include "Accelerator.h"
+
+#include "../linux/LiveProcess.h"
+
+#include <QtTest>
+#include <cmath>
+#include <dlfcn.h>
+#include <limits>
+
+using namespace pylon::accelerator;
+using namespace pylon::accelerator::linux_backend;
+
+Q_DECLARE_METATYPE(ProcessFacts)
+Q_DECLARE_METATYPE(std::optional<RunningApplication>)
+
+namespace {
+
+struct FakePlatform final : Platform {
+    bool canCreateEvents = true;
+    std::vector<std::pair<ProcessId, std::vector<KeyEvent>>> posts;
+
+    bool isTrusted() override { return false; }
+    bool requestTrust() override { return false; }
+    std::vector<RunningApplication> runningApplications(std::string_view) override { return {}; }
+    bool postKeyEvents(ProcessId processId, std::span<const KeyEvent> events) override {
+        if (canCreateEvents)
+            posts.emplace_back(processId, std::vector<KeyEvent>(events.begin(), events.end()));
+        return canCreateEvents;
+    }
+};
+
+std::optional<RunningApplication> live(std::string name, std::optional<std::string> path) {
+    return RunningApplication{100, std::move(name), std::move(path), "com.ableton.live"};
+}
+
+} // namespace
+
+class AcceleratorTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void sendCommandS_postsKeyDownThenKeyUpOfSWithCommandAlone() {
+        FakePlatform platform;
+        QVERIFY(Accelerator(platform).sendCommandS(1234));
+        const std::vector<KeyEvent> expected{{Key::S, true, Modifier::Command}, {Key::S, false, Modifier::Command}};
+        QCOMPARE(platform.posts.size(), 1u);
+        QCOMPARE(platform.posts[0].first, 1234);
+        QVERIFY(platform.posts[0].second == expected);
+    }
+
+    void sendCommandS_postsToTheIdTheNumberDesignates_data() {
+        QTest::addColumn<double>("number");
+        QTest::addColumn<int>("processId"); // 0: refused, nothing posted
+        const int max = std::numeric_limits<ProcessId>::max();
+        QTest::newRow("fraction dropped") << 1234.9 << 1234;
+        QTest::newRow("largest id with fraction") << max + 0.5 << max;
+        QTest::newRow("zero") << 0.0 << 0;
+        QTest::newRow("negative") << -5.0 << 0;
+        QTest::newRow("2^31") << max + 1.0 << 0;
+        QTest::newRow("2^32 + 1 (low bits 1)") << 4294967297.0 << 0;
+        QTest::newRow("-(2^32) + 1234") << -4294965062.0 << 0;
+        QTest::newRow("NaN") << std::nan("") << 0;
+        QTest::newRow("+infinity") << std::numeric_limits<double>::infinity() << 0;
+    }
+    void sendCommandS_postsToTheIdTheNumberDesignates() {
+        QFETCH(double, number);
+        QFETCH(int, processId);
+        FakePlatform platform;
+        QCOMPARE(Accelerator(platform).sendCommandS(number), processId != 0);
+        QCOMPARE(platform.posts.size(), processId != 0 ? 1u : 0u);
+        if (processId != 0)
+            QCOMPARE(platform.posts[0].first, processId);
+    }
+
+    void sendCommandS_isFalseWhenTheSystemCannotCreateEvents() {
+        FakePlatform platform;
+        platform.canCreateEvents = false;
+        QVERIFY(!Accelerator(platform).sendCommandS(1234));
+        QVERIFY(platform.posts.empty());
+    }
+
+    void liveApplication_data() {
+        QTest::addColumn<ProcessFacts>("facts");
+        QTest::addColumn<std::optional<RunningApplication>>("expected");
+        const char* const wine = "C:\\ProgramData\\Ableton\\Live 12 Suite\\Program\\Ableton Live 12 Suite.exe";
+        QTest::newRow("Wine process: Windows path, name without .exe")
+            << ProcessFacts{100, "Ableton Live 12", wine, "/usr/lib/wine/wine64-preloader"}
+            << live("Ableton Live 12 Suite", wine);
+        QTest::newRow("Wine path with forward slashes")
+            << ProcessFacts{100, "Ableton Live 11", "Z:/opt/Ableton Live 11 Lite.exe", "/usr/bin/wine"}
+            << live("Ableton Live 11 Lite", "Z:/opt/Ableton Live 11 Lite.exe");
+        QTest::newRow("upper-case .EXE is dropped too")
+            << ProcessFacts{100, "Ableton Live 10", "C:\\Live\\Ableton Live 10 Standard.EXE", std::nullopt}
+            << live("Ableton Live 10 Standard", "C:\\Live\\Ableton Live 10 Standard.EXE");
+        QTest::newRow("only argv[0] names Live") << ProcessFacts{100, "sleep", "Ableton Live 11 Lite", "/usr/bin/sleep"}
+                                                 << live("Ableton Live 11 Lite", "/usr/bin/sleep");
+        QTest::newRow("only the executable name: full name from the executable file")
+            << ProcessFacts{100, "Ableton Live 12", "/usr/bin/launcher", "/opt/Ableton Live 12 Beta"}
+            << live("Ableton Live 12 Beta", "/opt/Ableton Live 12 Beta");
+        QTest::newRow("only the cut executable name, executable unreadable")
+            << ProcessFacts{100, "Ableton Live 12", "/usr/bin/launcher", std::nullopt} << live("Ableton Live 12", {});
+        const std::optional<RunningApplication> notLive;
+        QTest::newRow("helper inside Live's folder")
+            << ProcessFacts{100, "Max.exe", "C:\\ProgramData\\Ableton Live 12 Suite\\Resources\\Max.exe",
+                            "/usr/bin/wine"}
+            << notLive;
+        QTest::newRow("name differs in case")
+            << ProcessFacts{100, "ableton live 12", "ableton live 12", std::nullopt} << notLive;
+        QTest::newRow("Live not at the start of the name")
+            << ProcessFacts{100, "My Ableton Live", "/opt/My Ableton Live 12", std::nullopt} << notLive;
+    }
+    void liveApplication() {
+        QFETCH(ProcessFacts, facts);
+        QFETCH(std::optional<RunningApplication>, expected);
+        QVERIFY(linux_backend::liveApplication(facts) == expected);
+    }
+
+    void mayBeLive_neverDropsWhatLiveApplicationAccepts() {
+        QVERIFY(mayBeLive("sleep", "C:\\Live\\Ableton Live 12 Suite.exe"));
+        QVERIFY(mayBeLive("Ableton Live 12", ""));
+        QVERIFY(!mayBeLive("Max.exe", "C:\\Ableton Live 12\\Max.exe"));
+    }
+
+    void module_declaresNodeApiVersion8() {
+        const QByteArray path = qgetenv("ACCELERATOR_MODULE");
+        if (path.isEmpty())
+            QSKIP("ACCELERATOR_MODULE names no built accelerator.node (ctest sets it)");
+        // Node-API functions stay unresolved (lazy binding): nothing here calls them.
+        void* module = dlopen(path.constData(), RTLD_LAZY | RTLD_LOCAL);
+        QVERIFY2(module, dlerror());
+        const auto version = reinterpret_cast<int (*)()>(dlsym(module, "node_api_module_get_api_version_v1"));
+        QVERIFY(version);
+        QCOMPARE(version(), 8);
+        dlclose(module);
+    }
+};
+
+QTEST_APPLESS_MAIN(AcceleratorTest)
+#include "AcceleratorTest.moc"

@@ -56,19 +56,9 @@ private slots:
         QVERIFY(!QFileInfo::exists(logFile()));
     }
 
-    void appendsAfterExistingContentWithoutTruncating() {
-        m_home->writeFile(QStringLiteral("logs/pylon-menubar.log"), "earlier line\n");
-        LogWriter writer(logDir(), logFile());
-        FileLogger logger(QStringLiteral("menubar"), subsystem, writer);
-        logger.info(QStringLiteral("next"));
-        writer.flush();
-        const QStringList lines = fileLines(logFile());
-        QCOMPARE(lines.size(), 2);
-        QCOMPARE(lines[0], QStringLiteral("earlier line"));
-        QVERIFY(lines[1].endsWith(QStringLiteral(" [pylon-companion][menubar] next")));
-    }
-
+    // Appended after what the file held, never truncating it.
     void lineHasTimestampTagsMessageAndSortedMetadata() {
+        m_home->writeFile(QStringLiteral("logs/pylon-menubar.log"), "earlier line\n");
         LogWriter writer(logDir(), logFile());
         FileLogger logger(QStringLiteral("companion-manager"), subsystem, writer);
         logger.info(QStringLiteral("plain"));
@@ -80,37 +70,33 @@ private slots:
         writer.flush();
 
         const QByteArray bytes = readFile(logFile());
-        QVERIFY(bytes.endsWith('\n'));
-        QVERIFY(!bytes.contains("\n\n"));
-        const QStringList lines = fileLines(logFile());
-        QCOMPARE(lines.size(), 3);
+        QVERIFY(bytes.endsWith('\n') && !bytes.contains("\n\n"));
         static const QRegularExpression shape(QStringLiteral(
             R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}Z \[pylon-companion\]\[companion-manager\] (.*)$)"));
         QStringList rest;
-        for (const QString& line : lines) {
+        const QStringList lines = fileLines(logFile());
+        QCOMPARE(lines.value(0), QStringLiteral("earlier line"));
+        for (const QString& line : lines.mid(1)) {
             const auto match = shape.match(line);
             QVERIFY2(match.hasMatch(), qPrintable(line));
             rest << match.captured(1);
         }
-        QCOMPARE(rest[0], QStringLiteral("plain"));
-        QCOMPARE(rest[1], QStringLiteral("empty metadata"));
-        QCOMPARE(rest[2], QStringLiteral(R"(Diagnostic report saved {"count":3,"error":"none","path":"\/tmp\/a b\/report.zip"})"));
+        QCOMPARE(rest, (QStringList{"plain", "empty metadata", R"(Diagnostic report saved {"count":3,"error":"none",)"
+                                                               R"("path":"\/tmp\/a b\/report.zip"})"}));
         // The level is never written into the file.
         QVERIFY(!bytes.contains("error]") && !bytes.contains("info"));
     }
 
     void timestampIsUtcWithMilliseconds() {
-        using namespace std::chrono;
-        const auto time = system_clock::time_point(milliseconds(1741079702481)); // 2025-03-04T09:15:02.481Z
-        QCOMPARE(logTimestamp(time), QStringLiteral("2025-03-04T09:15:02.481Z"));
-        QCOMPARE(logTimestamp(system_clock::time_point(milliseconds(5))), QStringLiteral("1970-01-01T00:00:00.005Z"));
+        using std::chrono::milliseconds, std::chrono::system_clock;
+        QCOMPARE(logTimestamp(system_clock::time_point(milliseconds(1741079702481))), "2025-03-04T09:15:02.481Z");
+        QCOMPARE(logTimestamp(system_clock::time_point(milliseconds(5))), "1970-01-01T00:00:00.005Z");
     }
 
     void linesFromManyThreadsNeverInterleaveAndKeepPerThreadOrder() {
         LogWriter writer(logDir(), logFile());
         FileLogger logger(QStringLiteral("menubar"), subsystem, writer);
-        constexpr int threads = 8;
-        constexpr int perThread = 1000;
+        constexpr int threads = 8, perThread = 1000;
         // Long messages make a torn write visible.
         const QString padding(200, QLatin1Char('x'));
         std::vector<std::thread> workers;
@@ -133,8 +119,7 @@ private slots:
             const auto match = body.match(line);
             QVERIFY2(match.hasMatch(), qPrintable(line.left(120)));
             const int t = match.captured(1).toInt();
-            QCOMPARE(match.captured(2).toInt(), next[t]);
-            ++next[t];
+            QCOMPARE(match.captured(2).toInt(), next[t]++);
         }
     }
 
@@ -143,18 +128,16 @@ private slots:
         LogWriter writer(logDir(), logFile());
         FileLogger logger(QStringLiteral("menubar"), subsystem, writer);
         logger.log(LogLevel::error, QStringLiteral("e"));
-        logger.log(LogLevel::warning, QStringLiteral("w"), {{QStringLiteral("k"), 1}});
+        logger.log(LogLevel::warning, QStringLiteral("w"), {{QStringLiteral("k"), 1}}); // reaches the system log bare
         logger.log(LogLevel::info, QStringLiteral("i"));
         logger.log(LogLevel::debug, QStringLiteral("d")); // debug is off unless logging rules enable it
         writer.flush();
 
-        const auto messages = capture.messages(QStringLiteral("net.ostrand.Pylon.menubar"));
-        QCOMPARE(messages.size(), 3);
-        QCOMPARE(messages[0].type, QtCriticalMsg);
-        QCOMPARE(messages[0].text, QStringLiteral("e"));
-        QCOMPARE(messages[1].type, QtCriticalMsg);
-        QCOMPARE(messages[1].text, QStringLiteral("w")); // bare text: no metadata, no tags
-        QCOMPARE(messages[2].type, QtInfoMsg);
+        QList<std::pair<QtMsgType, QString>> messages;
+        for (const auto& message : capture.messages(QStringLiteral("net.ostrand.Pylon.menubar")))
+            messages.append({message.type, message.text});
+        QCOMPARE(messages,
+                 (QList<std::pair<QtMsgType, QString>>{{QtCriticalMsg, "e"}, {QtCriticalMsg, "w"}, {QtInfoMsg, "i"}}));
         QCOMPARE(fileLines(logFile()).size(), 4);
     }
 
@@ -184,8 +167,7 @@ private slots:
         writer.flush();
         QVERIFY(!writer.isFileOpen());
         const auto messages = capture.messages(QStringLiteral("net.ostrand.Pylon.menubar"));
-        QVERIFY(!messages.isEmpty());
-        QVERIFY(messages[0].text.startsWith(QStringLiteral("Failed to open log file: ")));
+        QVERIFY(!messages.isEmpty() && messages[0].text.startsWith(QStringLiteral("Failed to open log file: ")));
     }
 
     void failedWritesAreReportedEachTimeAndNeverRetried() {
@@ -199,25 +181,21 @@ private slots:
         logger.info(QStringLiteral("one"));
         logger.info(QStringLiteral("two"));
         writer.flush();
-        QStringList failures;
-        for (const auto& message : capture.messages(QStringLiteral("net.ostrand.Pylon.menubar"))) {
-            if (message.text.startsWith(QStringLiteral("Failed to write to log file: ")))
-                failures << message.text;
-        }
-        QCOMPARE(failures.size(), 2);
+        int failures = 0;
+        for (const auto& message : capture.messages(QStringLiteral("net.ostrand.Pylon.menubar")))
+            failures += message.text.startsWith(QStringLiteral("Failed to write to log file: "));
+        QCOMPARE(failures, 2);
     }
 
     void textWithoutUtf8FormSkipsTheFileOnly() {
         MessageCapture capture;
         LogWriter writer(logDir(), logFile());
         FileLogger logger(QStringLiteral("menubar"), subsystem, writer);
-        const QString broken = QStringLiteral("half ") + QChar(0xD800) + QStringLiteral(" surrogate");
-        logger.info(broken);
+        logger.info(QStringLiteral("half ") + QChar(0xD800) + QStringLiteral(" surrogate"));
         logger.info(QStringLiteral("fine é →"));
         writer.flush();
         const QStringList lines = fileLines(logFile());
-        QCOMPARE(lines.size(), 1);
-        QVERIFY(lines[0].endsWith(QStringLiteral("fine é →")));
+        QVERIFY(lines.size() == 1 && lines[0].endsWith(QStringLiteral("fine é →")));
         QCOMPARE(capture.messages(QStringLiteral("net.ostrand.Pylon.menubar")).size(), 2);
     }
 
@@ -227,11 +205,9 @@ private slots:
         const BuildEnvironment& environment = BuildEnvironment::current();
         QCOMPARE(environment.menubarLogFile(),
                  m_home->dataHome() + QStringLiteral("/Pylon/logs/pylon-menubar.log"));
-        QCOMPARE(&FileLogger::menubar(), &FileLogger::menubar());
-        QCOMPARE(FileLogger::menubar().component(), QStringLiteral("menubar"));
-        QCOMPARE(FileLogger::installer().component(), QStringLiteral("installer"));
-        QCOMPARE(FileLogger::companionManager().component(), QStringLiteral("companion-manager"));
-        QCOMPARE(FileLogger::uninstall().component(), QStringLiteral("uninstall"));
+        QCOMPARE((QStringList{FileLogger::menubar().component(), FileLogger::installer().component(),
+                              FileLogger::companionManager().component()}),
+                 (QStringList{"menubar", "installer", "companion-manager"}));
         FileLogger::uninstall().info(QStringLiteral("shared line"));
         FileLogger::flushShared();
         const QStringList lines = fileLines(environment.menubarLogFile());

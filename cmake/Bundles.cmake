@@ -11,6 +11,8 @@ set(PYLON_COMPANION_NAME_production "Pylon Companion")
 set(PYLON_COMPANION_LABEL_production "net.ostrand.PylonCompanion")
 set(PYLON_COMPANION_PLIST_production "PylonCompanion-${PYLON_ARCH}.plist")
 set(PYLON_URL_SCHEME_production "pylon")
+set(PYLON_FEED_URL_production "https://updates.ostrand.net/pylon/appcast.xml" CACHE STRING
+    "Update feed (SUFeedURL) of the production bundle")
 
 set(PYLON_BUNDLE_DIR_development "${CMAKE_BINARY_DIR}/Pylon-Dev.app")
 set(PYLON_BUNDLE_ID_development "net.ostrand.Pylon-Dev")
@@ -19,6 +21,8 @@ set(PYLON_COMPANION_NAME_development "Pylon Companion-Dev")
 set(PYLON_COMPANION_LABEL_development "net.ostrand.PylonCompanion-Dev")
 set(PYLON_COMPANION_PLIST_development "PylonCompanion-Dev-${PYLON_ARCH}.plist")
 set(PYLON_URL_SCHEME_development "pylon-dev")
+set(PYLON_FEED_URL_development "https://updates.ostrand.net/pylon-dev/appcast.xml" CACHE STRING
+    "Update feed (SUFeedURL) of the development bundle")
 
 # The companion application inside a bundle: Contents/Helpers/<arch>/<display name>.app
 foreach(mode IN LISTS PYLON_BUNDLE_MODES)
@@ -34,6 +38,7 @@ function(pylon_write_info_plists)
         set(BUNDLE_SHORT_VERSION "${PROJECT_VERSION}")
         set(BUNDLE_VERSION "${PYLON_BUILD_NUMBER}")
         set(URL_SCHEME "${PYLON_URL_SCHEME_${mode}}")
+        set(FEED_URL "${PYLON_FEED_URL_${mode}}")
         configure_file("${PROJECT_SOURCE_DIR}/app/resources/Info.plist.in"
                        "${PYLON_BUNDLE_DIR_${mode}}/Contents/Info.plist" @ONLY)
         file(MAKE_DIRECTORY "${PYLON_BUNDLE_DIR_${mode}}/Contents/Resources")

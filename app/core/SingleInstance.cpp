@@ -1,10 +1,48 @@
 #include "core/SingleInstance.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace pylon {
+
+namespace {
+
+// An exclusive lock on a file in the temporary folder while the object lives. The system drops it
+// when the holder ends, however it ends, so a crashed launch never blocks the next one. Without
+// the lock after `timeoutMs` (or without the file) the caller goes on unlocked.
+class ElectionLock {
+public:
+    ElectionLock(const QString& path, int timeoutMs) {
+        m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (m_fd < 0)
+            return;
+        const QDeadlineTimer deadline(timeoutMs);
+        while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired())
+                return;
+            QThread::msleep(5);
+        }
+    }
+    ~ElectionLock() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ElectionLock(const ElectionLock&) = delete;
+    ElectionLock& operator=(const ElectionLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace
 
 SingleInstance::SingleInstance(const QString& bundleIdentifier, QObject* parent)
     : QObject(parent)
@@ -17,7 +55,12 @@ QString SingleInstance::serverName(const QString& bundleIdentifier) {
 }
 
 bool SingleInstance::listen() {
-    if (sendToRunningInstance(QString(), 500))
+    // Launches at the same moment take turns: otherwise each could find no one answering, and the
+    // later one would remove the earlier one's fresh socket and listen as well.
+    const ElectionLock election(QDir(QDir::tempPath()).filePath(m_name + QStringLiteral(".lock")), 5000);
+    // Only ask whether someone answers: a message here would reach the running instance as an
+    // extra "activate".
+    if (isAnswering(500))
         return false;
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
@@ -36,6 +79,15 @@ bool SingleInstance::listen() {
             });
         }
     });
+    return true;
+}
+
+bool SingleInstance::isAnswering(int timeoutMs) const {
+    QLocalSocket socket;
+    socket.connectToServer(m_name);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    socket.disconnectFromServer();
     return true;
 }
 

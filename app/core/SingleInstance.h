@@ -19,8 +19,9 @@ public:
     // The socket name for this identifier and user.
     static QString serverName(const QString& bundleIdentifier);
 
-    // Becomes the running instance unless another one answers. A socket left behind by a crashed
-    // instance is taken over.
+    // Becomes the running instance unless another one answers; nothing is sent to one that does.
+    // A socket left behind by a crashed instance is taken over. Launches at the same moment take
+    // turns through a lock file next to the socket, so exactly one of them listens.
     bool listen();
 
     // Hands `message` to the running instance; false when none answered within `timeoutMs`.
@@ -30,6 +31,9 @@ signals:
     void messageReceived(const QString& message);
 
 private:
+    // Whether an instance accepts a connection; nothing is sent.
+    bool isAnswering(int timeoutMs) const;
+
     QString m_name;
     QLocalServer* m_server = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "core/BuildEnvironment.h"
 #include "core/PylonController.h"
 #include "core/UninstallCleanup.h"
+#include "core/UpdateController.h"
 #include "core/UrlHandler.h"
 #include "diagnostics/DiagnosticReporter.h"
 #include "diagnostics/FileLogger.h"
@@ -18,6 +19,7 @@
 #include "ui/shell/FileDialogSaveLocation.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/OnboardingMenuContent.h"
+#include "ui/updates/UpdateDialogs.h"
 
 #include <QApplication>
 #include <QUrl>
@@ -30,14 +32,20 @@ PylonApp::PylonApp(AppServices& services, const QStringList& arguments, QObject*
     , m_environment(services.environment())
     , m_store(std::make_unique<OnboardingStore>(services.defaults()))
     , m_controller(std::make_unique<PylonController>(services.controllerContext()))
+    , m_updates(std::make_unique<UpdateController>(
+          UpdaterConfiguration::fromBundle(Bundle::atPath(m_environment.bundlePath()), m_environment.appDisplayName()),
+          services.defaults(), services.workspace()))
     , m_window(std::make_unique<MainWindow>(services.environment().appDisplayName())) {
     m_store->applyLaunchArguments(arguments);
+    m_updates->setUserDriver(std::make_unique<UpdateDialogs>(m_window.get()));
 
     MainWindow* window = m_window.get();
     connect(window->quitAction(), &QAction::triggered, qApp, &QCoreApplication::quit);
     connect(window->uninstallAction(), &QAction::triggered, this, &PylonApp::showUninstallConfirmation);
     connect(window->saveDiagnosticReportAction(), &QAction::triggered, this, &PylonApp::saveDiagnosticReport);
     connect(window->checkForUpdatesAction(), &QAction::triggered, this, &PylonApp::checkForUpdates);
+    connect(m_updates.get(), &UpdateController::canCheckForUpdatesChanged, window->checkForUpdatesAction(),
+            &QAction::setEnabled);
     connect(window->helpAction(), &QAction::triggered, this, &PylonApp::showHelp);
     connect(qApp, &QGuiApplication::applicationStateChanged, this, &PylonApp::onApplicationStateChanged);
     showContent();
@@ -73,9 +81,12 @@ void PylonApp::showContent() {
         return;
     }
     PylonController* controller = m_controller.get();
-    m_window->setContent(new SetupWindowView(controller->dynamicStatus(), *controller, m_environment, [controller] {
-        controller->start();
-    }));
+    UpdateController* updates = m_updates.get();
+    m_window->setContent(
+        new SetupWindowView(controller->dynamicStatus(), *controller, m_environment, [controller, updates] {
+            controller->start();
+            updates->setAutomaticallyChecksForUpdates(true);
+        }));
 }
 
 void PylonApp::showTray() {
@@ -161,6 +172,7 @@ void PylonApp::saveDiagnosticReport() {
 }
 
 void PylonApp::checkForUpdates() {
+    m_updates->checkForUpdates();
 }
 
 void PylonApp::showHelp() {

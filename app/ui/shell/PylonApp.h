@@ -10,6 +10,7 @@ namespace pylon {
 class AppServices;
 class BuildEnvironment;
 class PylonController;
+class UpdateController;
 
 namespace ui {
 
@@ -43,6 +44,7 @@ public:
     void showHelp();
 
     PylonController& controller() { return *m_controller; }
+    UpdateController& updateController() { return *m_updates; }
     OnboardingStore& onboardingStore() { return *m_store; }
     MainWindow& mainWindow() { return *m_window; }
     MenuBarView* menuBarView() const;
@@ -62,6 +64,7 @@ private:
     const BuildEnvironment& m_environment;
     std::unique_ptr<OnboardingStore> m_store;
     std::unique_ptr<PylonController> m_controller;
+    std::unique_ptr<UpdateController> m_updates;
     std::unique_ptr<MainWindow> m_window;
     QPointer<MenuBarView> m_menuBar;
     QPointer<OnboardingMenuContent> m_onboardingMenu;

@@ -1,6 +1,7 @@
 #include "FakeCompanionServer.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace pylon::test {
 
@@ -51,9 +52,16 @@ void FakeCompanionServer::onReadyRead(QTcpSocket* socket) {
     requests << Request{requestLine.value(0), requestLine.value(1), head};
     if (silent)
         return;
+    if (trickling) {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
+        auto* drip = new QTimer(socket);
+        connect(drip, &QTimer::timeout, socket, [socket] { socket->write(" "); });
+        drip->start(50);
+        return;
+    }
     const QByteArray reason = statusCode == 200 ? "OK" : "Error";
     socket->write("HTTP/1.1 " + QByteArray::number(statusCode) + ' ' + reason +
-                  "\r\nContent-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) +
+                  "\r\nContent-Type: " + contentType + "\r\nContent-Length: " + QByteArray::number(body.size()) +
                   "\r\nConnection: close\r\n\r\n" + body);
     socket->disconnectFromHost();
 }

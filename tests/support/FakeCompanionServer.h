@@ -10,8 +10,9 @@ class QTcpSocket;
 
 namespace pylon::test {
 
-// A loopback HTTP server in the test process standing in for the companion. Answers every request
-// with the configured status code and body, or, when `silent`, accepts and never answers.
+// A loopback HTTP server in the test process standing in for the companion (or any HTTP peer).
+// Answers every request with the configured status code and body; when `silent`, accepts and never
+// answers; when `trickling`, sends the headers and then one byte of an endless body every 50 ms.
 class FakeCompanionServer : public QObject {
     Q_OBJECT
 public:
@@ -30,7 +31,9 @@ public:
 
     int statusCode = 200;
     QByteArray body;
+    QByteArray contentType = "application/json";
     bool silent = false;
+    bool trickling = false;
     QList<Request> requests;
 
 private:

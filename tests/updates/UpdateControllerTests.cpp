@@ -77,7 +77,7 @@ private slots:
         QCOMPARE(controller.timeUntilNextAutomaticCheck(), std::nullopt);
         QVERIFY(!controller.checkInBackgroundIfDue());
         QCoreApplication::processEvents();
-        QCOMPARE(fixture.server.requests, 0);
+        QCOMPARE(fixture.server.requestCount(), 0);
     }
 
     void userCheckShowsEveryOutcome_data() { serverAnswers_data(); }
@@ -90,7 +90,7 @@ private slots:
         QVERIFY(fixture.checkAndWait());
         QCOMPARE(startsOf(fixture.recorder().shown, userSees), QStringList{userSees});
         QVERIFY(fixture.lastCheckWasUserInitiated);
-        QCOMPARE(fixture.server.requests, 1);
+        QCOMPARE(fixture.server.requestCount(), 1);
         QCOMPARE(controller.lastCheckTime(), std::optional(fixture.now));
         QCOMPARE(canCheck, (QList<QVariantList>{{false}, {true}}));
     }
@@ -105,7 +105,7 @@ private slots:
         QVERIFY(fixture.waitForFinishedChecks(1));
         QVERIFY(!fixture.lastCheckWasUserInitiated);
         QCOMPARE(fixture.recorder().shown, automaticShows.isEmpty() ? QStringList() : QStringList{automaticShows});
-        QCOMPARE(fixture.server.requests, 1);
+        QCOMPARE(fixture.server.requestCount(), 1);
         QCOMPARE(controller.lastCheckTime(), std::optional(fixture.now));
     }
 
@@ -130,7 +130,7 @@ private slots:
             fixture.makeController();
             QVERIFY(fixture.checkAndWait());
         }
-        const int before = fixture.server.requests;
+        const int before = fixture.server.requestCount();
         fixture.advanceSeconds(secondsSince);
 
         UpdateController& controller = fixture.makeController(); // the next run
@@ -145,7 +145,7 @@ private slots:
             QVERIFY(!controller.checkInBackgroundIfDue());
             QCoreApplication::processEvents();
         }
-        QCOMPARE(fixture.server.requests, before + (checksNow ? 1 : 0));
+        QCOMPARE(fixture.server.requestCount(), before + (checksNow ? 1 : 0));
     }
 
     void theScheduleRunsOncePerIntervalAndOnlyWhileSwitchedOn() {
@@ -166,7 +166,7 @@ private slots:
         QCOMPARE(controller.timeUntilNextAutomaticCheck(), std::nullopt);
         QVERIFY(!controller.checkInBackgroundIfDue());
         QCoreApplication::processEvents();
-        QCOMPARE(fixture.server.requests, 2);
+        QCOMPARE(fixture.server.requestCount(), 2);
         QVERIFY(fixture.recorder().shown.isEmpty());
     }
 
@@ -183,7 +183,7 @@ private slots:
         QVERIFY(fixture.waitForFinishedChecks(1));
         QVERIFY(fixture.lastCheckWasUserInitiated);
         QCOMPARE(startsOf(fixture.recorder().shown, QStringLiteral("error: ")), QStringList{"error: "});
-        QCOMPARE(fixture.server.requests, 1);
+        QCOMPARE(fixture.server.requestCount(), 1);
         QVERIFY(controller.canCheckForUpdates());
     }
 
@@ -197,7 +197,7 @@ private slots:
         controller.setAutomaticallyChecksForUpdates(true);
         QVERIFY(fixture.waitForFinishedChecks(2));
         QCOMPARE(fixture.recorder().shown.size(), 1);
-        QCOMPARE(fixture.server.requests, 0);
+        QCOMPARE(fixture.server.requestCount(), 0);
     }
 };
 

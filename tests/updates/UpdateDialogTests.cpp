@@ -119,7 +119,7 @@ private slots:
         fixture.advanceSeconds(86400);
         fixture.makeController(std::make_unique<UpdateDialogs>()).setAutomaticallyChecksForUpdates(true);
         QVERIFY(fixture.waitForFinishedChecks(2));
-        QCOMPARE(fixture.server.requests, 2);
+        QCOMPARE(fixture.server.requestCount(), 2);
         QCOMPARE(alerts.shown, QStringList{foundTitle});
         QVERIFY(fixture.checkAndWait());
         QCOMPARE(alerts.shown, QStringList(2, foundTitle));

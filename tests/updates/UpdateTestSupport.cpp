@@ -8,48 +8,12 @@
 namespace pylon::test {
 
 FeedServer::FeedServer() {
-    connect(&m_server, &QTcpServer::newConnection, this, [this] {
-        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            m_sockets << socket;
-            socket->setParent(this);
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { answer(socket); });
-        }
-    });
-    m_server.listen(QHostAddress::LocalHost, 0);
-}
-
-FeedServer::~FeedServer() {
-    m_server.close();
-    for (const QPointer<QTcpSocket>& socket : m_sockets) {
-        if (socket)
-            socket->abort();
-    }
+    contentType = "application/rss+xml";
+    listen();
 }
 
 QUrl FeedServer::feedUrl() const {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1/pylon/appcast.xml").arg(m_server.serverPort()));
-}
-
-void FeedServer::answer(QTcpSocket* socket) {
-    const QByteArray head = socket->property("head").toByteArray() + socket->readAll();
-    socket->setProperty("head", head);
-    if (!head.contains("\r\n\r\n") || socket->property("answered").toBool())
-        return;
-    socket->setProperty("answered", true);
-    ++requests;
-    if (silent)
-        return;
-    if (trickling) {
-        socket->write("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
-        auto* drip = new QTimer(socket);
-        connect(drip, &QTimer::timeout, socket, [socket] { socket->write(" "); });
-        drip->start(50);
-        return;
-    }
-    socket->write("HTTP/1.1 " + QByteArray::number(statusCode) + (statusCode == 200 ? " OK" : " Error") +
-                  "\r\nContent-Type: application/rss+xml\r\nContent-Length: " + QByteArray::number(body.size()) +
-                  "\r\nConnection: close\r\n\r\n" + body);
-    socket->disconnectFromHost();
+    return QUrl(QStringLiteral("http://127.0.0.1:%1/pylon/appcast.xml").arg(port()));
 }
 
 QByteArray appcast(const QList<FeedItem>& items) {

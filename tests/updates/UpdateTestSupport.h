@@ -1,40 +1,24 @@
 #pragma once
 
+#include "FakeCompanionServer.h"
 #include "Fakes.h"
 #include "TemporaryHome.h"
 #include "core/UpdateController.h"
 #include "platform/UserDefaults.h"
 
-#include <QPointer>
 #include <QStringList>
-#include <QTcpServer>
 #include <memory>
 
 class QTcpSocket;
 
 namespace pylon::test {
 
-// A loopback HTTP server in the test process serving an update feed: every GET is answered with
-// `statusCode` and `body`; when `silent`, never answered; when `trickling`, sent headers and then one
-// byte of an endless body every 50 ms.
-class FeedServer : public QObject {
-    Q_OBJECT
+// The shared loopback server, serving an update feed.
+class FeedServer : public FakeCompanionServer {
 public:
     FeedServer();
-    ~FeedServer() override;
     QUrl feedUrl() const;
-
-    int statusCode = 200;
-    QByteArray body;
-    bool silent = false;
-    bool trickling = false;
-    int requests = 0;
-
-private:
-    void answer(QTcpSocket* socket);
-
-    QTcpServer m_server;
-    QList<QPointer<QTcpSocket>> m_sockets;
+    int requestCount() const { return int(requests.size()); }
 };
 
 // One feed item; empty fields are left out of the XML.

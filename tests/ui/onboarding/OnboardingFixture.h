@@ -3,16 +3,21 @@
 #include "FakeCompanionServer.h"
 #include "Fakes.h"
 #include "TemporaryHome.h"
-#include "core/BuildEnvironment.h"
+#include "TestBundle.h"
 #include "core/PylonController.h"
+#include "diagnostics/FileLogger.h"
+#include "platform/AccessibilityNotifications.h"
+#include "platform/Bundle.h"
 #include "platform/UserDefaults.h"
-#include "status/StatusResponse.h"
+#include "status/StatusCodec.h"
 #include "ui/onboarding/OnboardingFlow.h"
+#include "ui/onboarding/OnboardingPage.h"
 #include "ui/onboarding/OnboardingStore.h"
 
-#include <QStringList>
-#include <memory>
-#include <optional>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTest>
 
 namespace pylon::test {
 
@@ -20,38 +25,73 @@ inline const QString productionIdentifier = QStringLiteral("net.ostrand.Pylon");
 inline const QString developmentIdentifier = QStringLiteral("net.ostrand.Pylon-Dev");
 
 // The repository's resource files the bundles ship.
-QString sourceResource(const QString& fileName);
+inline QString sourceResource(const QString& fileName) { return PYLON_TEST_SOURCE_DIR "/app/resources/" + fileName; }
 
-// Fixes the process's shared log in a home of its own before any fixture moves HOME elsewhere.
-void setUpProcessHome();
+// Fixes the process's shared logs in a home of its own before any fixture moves HOME elsewhere.
+inline void setUpProcessHome() {
+    static const TemporaryHome processHome;
+    FileLogger::menubar();
+    FileLogger::installer();
+    FileLogger::companionManager();
+}
 
-// The companion part of a status document with these facts.
-CompanionStatusResponse companionStatus(bool addonLoaded, bool addonAvailable, bool accessibility, bool automation);
-
-// Message texts of a log file's lines ("<time> [pylon-companion][<component>] <message>").
-QStringList logMessages(const QByteArray& logFile);
+inline CompanionStatusResponse companionStatus(bool addonLoaded, bool addonAvailable, bool accessibility,
+                                               bool automation) {
+    CompanionStatusResponse companion;
+    companion.condition = CompanionCondition::running;
+    companion.isAcceleratorAddonLoaded = addonLoaded;
+    companion.isAcceleratorAvailable = addonAvailable;
+    companion.permissions = CompanionPermissions{accessibility, automation};
+    return companion;
+}
 
 // An onboarding flow over a controller that polls a loopback fake companion, in a throw-away home
 // and a bundle of the given identifier whose resources hold the listed files of the repository.
 struct OnboardingFixture {
-    explicit OnboardingFixture(const QString& bundleIdentifier = productionIdentifier,
-                               const QStringList& resources = {QStringLiteral("eula.md"),
-                                                               QStringLiteral("images/PylonHero.png"),
-                                                               QStringLiteral("images/AbletonMidiSettings.png")});
-    ~OnboardingFixture();
-
-    // Builds the flow (once the test has arranged the bundle and the status).
-    ui::OnboardingFlow& makeFlow();
-
-    // Makes `companion` the latest status, both in the model and in what the companion answers to
-    // later polls, so polling after the start keeps showing it. Absent: no status at all.
-    void publish(const std::optional<CompanionStatusResponse>& companion);
-
-    // Presses the current page's primary button.
-    void pressPrimary();
-
-    DynamicStatus& status() { return controller->dynamicStatus(); }
-    int permissionRequests(const QByteArray& name) const;
+    explicit OnboardingFixture(const QString& identifier = productionIdentifier,
+                               const QStringList& resources = {"eula.md", "images/PylonHero.png",
+                                                               "images/AbletonMidiSettings.png"})
+        : bundlePath(makeBundle(home.path(), identifier == productionIdentifier ? "Pylon" : "Pylon-Dev",
+                                bundleInfo(identifier, "1.0.0", "1")))
+        , environment(Bundle::atPath(bundlePath), QStringLiteral("x86_64"), home.dataHome())
+        , defaults(identifier, home.configHome()) {
+        for (const QString& resource : resources)
+            QFile::copy(sourceResource(resource), resourcePath(QFileInfo(resource).fileName()));
+        server.listen();
+        server.body = "{}"; // not a status document until a test publishes one
+        services.statusValue = ServiceManager::enabled;
+        controller = std::make_unique<PylonController>(
+            ControllerContext{environment, defaults, services, workspace, clock,
+                              [] { return std::make_unique<AccessibilityNotifications>(); }, server.port()});
+        store = std::make_unique<ui::OnboardingStore>(defaults);
+    }
+    QString resourcePath(const QString& name) const { return bundlePath + "/Contents/Resources/" + name; }
+    bool writeResource(const QString& name, const QByteArray& bytes) const {
+        QFile file(resourcePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+    // Builds and shows the flow (once the test has arranged the bundle and the status).
+    ui::OnboardingFlow& makeFlow() {
+        const auto complete = [this] { ++completions; store->completeOnboarding(); };
+        flow = std::make_unique<ui::OnboardingFlow>(*store, *controller, complete, environment);
+        QObject::connect(flow.get(), &ui::OnboardingFlow::stepChanged, [this](auto step) { steps << stepName(step); });
+        flow->show();
+        return *flow;
+    }
+    // Makes `companion` the latest status, in the model and in what the companion answers to later polls.
+    void publish(const std::optional<CompanionStatusResponse>& companion) {
+        std::optional<StatusResponse> response;
+        if (companion)
+            response.emplace().companion = *companion;
+        server.body = response ? encodeStatusResponse(*response) : QByteArray("{}");
+        controller->dynamicStatus().setLastResponse(response);
+    }
+    void pressPrimary() { QTest::mouseClick(flow->currentPage()->primaryButton(), Qt::LeftButton); }
+    qsizetype permissionRequests() const {
+        return std::count_if(server.requests.begin(), server.requests.end(), [](const auto& request) {
+            return request.method == "POST" && request.path == "/permission/accessibility";
+        });
+    }
 
     TemporaryHome home;
     QString bundlePath;
@@ -64,9 +104,8 @@ struct OnboardingFixture {
     std::unique_ptr<PylonController> controller;
     std::unique_ptr<ui::OnboardingStore> store;
     int completions = 0;
+    QStringList steps; // the names of the steps the flow went to
     std::unique_ptr<ui::OnboardingFlow> flow;
 };
 
 } // namespace pylon::test
-
-Q_DECLARE_METATYPE(pylon::ui::OnboardingStep)

@@ -110,14 +110,7 @@ OnboardingGetStartedView::OnboardingGetStartedView(const std::function<QPixmap(c
     const GetStartedContent content = getStartedContent();
     QVBoxLayout* column = contentLayout();
 
-    auto* heading = new QVBoxLayout;
-    heading->setSpacing(6);
-    QLabel* title = makePageLabel(content.title, PageFont::largeTitle);
-    QLabel* subtitle = makePageLabel(content.subtitle, PageFont::title3, TextTone::secondary);
-    for (QLabel* label : {title, subtitle}) {
-        label->setAlignment(Qt::AlignHCenter);
-        heading->addWidget(label);
-    }
+    QVBoxLayout* heading = makePageHeading(content.title, content.subtitle);
     column->addLayout(heading);
 
     for (const GetStartedCard& card : content.cards) {

@@ -48,14 +48,7 @@ OnboardingIntroView::OnboardingIntroView(const QPixmap& hero, std::function<void
     }
     column->addWidget(m_hero, 0, Qt::AlignHCenter);
 
-    auto* heading = new QVBoxLayout;
-    heading->setSpacing(6);
-    QLabel* title = makePageLabel(content.title, PageFont::largeTitle);
-    QLabel* subtitle = makePageLabel(content.subtitle, PageFont::title3, TextTone::secondary);
-    for (QLabel* label : {title, subtitle}) {
-        label->setAlignment(Qt::AlignHCenter);
-        heading->addWidget(label);
-    }
+    QVBoxLayout* heading = makePageHeading(content.title, content.subtitle);
     column->addLayout(heading);
 
     auto* features = new RoundedPanel;

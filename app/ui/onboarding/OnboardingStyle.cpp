@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QVBoxLayout>
 #include <QPalette>
 
 namespace pylon::ui {
@@ -52,6 +53,17 @@ QLabel* makePageLabel(const QString& text, PageFont font, TextTone tone) {
     label->setTextFormat(Qt::PlainText);
     setTone(label, tone);
     return label;
+}
+
+QVBoxLayout* makePageHeading(const QString& title, const QString& subtitle) {
+    auto* heading = new QVBoxLayout;
+    heading->setSpacing(6);
+    for (QLabel* label : {makePageLabel(title, PageFont::largeTitle),
+                          makePageLabel(subtitle, PageFont::title3, TextTone::secondary)}) {
+        label->setAlignment(Qt::AlignHCenter);
+        heading->addWidget(label);
+    }
+    return heading;
 }
 
 void setTone(QLabel* label, TextTone tone) {

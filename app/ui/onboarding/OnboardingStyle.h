@@ -7,6 +7,7 @@
 #include <QFont>
 
 class QLabel;
+class QVBoxLayout;
 class QPalette;
 
 namespace pylon::ui {
@@ -26,6 +27,8 @@ QColor grantedColor();
 
 // A word-wrapping plain-text label in this font and tone.
 QLabel* makePageLabel(const QString& text, PageFont font, TextTone tone = TextTone::primary);
+// A page's centred title over its secondary subtitle.
+QVBoxLayout* makePageHeading(const QString& title, const QString& subtitle);
 void setTone(QLabel* label, TextTone tone);
 
 } // namespace pylon::ui

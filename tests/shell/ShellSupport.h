@@ -1,15 +1,11 @@
 #pragma once
 
+#include "MessageCapture.h"
 #include "core/BuildEnvironment.h"
-#include "diagnostics/FileLogger.h"
-#include "diagnostics/LogWriter.h"
+#include "platform/Bundle.h"
 
-#include <QList>
 #include <QObject>
-#include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
-#include <list>
 #include <memory>
 
 namespace pylon::test {
@@ -17,48 +13,33 @@ namespace pylon::test {
 inline const QString productionIdentifier = QStringLiteral("net.ostrand.Pylon");
 inline const QString developmentIdentifier = QStringLiteral("net.ostrand.Pylon-Dev");
 
-// The argument that turns the test executable into a single-instance helper process:
-// `tst_shell <singleInstanceHelperArgument> <bundle identifier> [<gate file>]` listens (printing
-// "listening") or forwards "helper" (printing "forwarded"), then prints every message it receives as
-// "message:<text>". With a gate file it first prints "ready" and waits until the file exists.
+// `tst_shell <singleInstanceHelperArgument> <bundle identifier> <gate file>` prints "ready", waits
+// until the gate file exists, then listens (printing "listening", then "message:<text>" for each
+// message) or forwards "helper" (printing "forwarded").
 inline const char* const singleInstanceHelperArgument = "--single-instance-helper";
 int runSingleInstanceHelper(int argc, char** argv);
 
-// The build environment of a test bundle with `identifier`, written below `parent`.
-BuildEnvironment makeEnvironment(const QString& parent, const QString& identifier);
+// The environment of the built bundle `name` ("Pylon" or "Pylon-Dev") with its data below `dataHome`.
+inline BuildEnvironment builtEnvironment(const QString& name, const QString& dataHome) {
+    const QString bundle = qEnvironmentVariable("PYLON_BUILD_DIR") + QLatin1Char('/') + name + QStringLiteral(".app");
+    return BuildEnvironment(Bundle::atPath(bundle), QStringLiteral("x86_64"), dataHome);
+}
 
-// One line of a log file, split into its component tag and its message.
-struct LogLine {
-    QString component;
-    QString message;
-    bool operator==(const LogLine&) const = default;
-};
-
-// The lines of a log file ("<time> [pylon-companion][<component>] <message>").
-QList<LogLine> logLines(const QByteArray& logFile);
-// Messages of `component` only, in order.
-QStringList messagesOf(const QList<LogLine>& lines, const QString& component);
-
-// A log file of its own in a temporary folder, with loggers on its writer.
-class OwnLog {
-public:
-    OwnLog();
-    FileLogger& logger(const QString& component, const QString& subsystem = productionIdentifier);
-    // Everything written so far.
-    QList<LogLine> lines();
-    QString filePath() const { return m_dir.path() + QStringLiteral("/logs/test.log"); }
-
-private:
-    QTemporaryDir m_dir;
-    LogWriter m_writer;
-    std::list<FileLogger> m_loggers;
-};
+// The texts that reached the system log under `category`, critical ones prefixed "error: " and
+// any others but info ones "other: ".
+inline QStringList systemLog(const MessageCapture& capture, const QString& category) {
+    QStringList texts;
+    for (const MessageCapture::Message& message : capture.messages(category)) {
+        const char* level = message.type == QtInfoMsg ? "" : message.type == QtCriticalMsg ? "error: " : "other: ";
+        texts << QString::fromLatin1(level) + message.text;
+    }
+    return texts;
+}
 
 } // namespace pylon::test
 
-// The suites of tst_shell, run one after the other by its main(); the first-run suite last, as
-// its uninstall removes the process's own data folder.
-std::unique_ptr<QObject> makeUrlHandlerTest();
-std::unique_ptr<QObject> makeUninstallCleanupTest();
+// Run in this order by main(): the first-run suite last, as its uninstall removes the process's own
+// data folder.
+std::unique_ptr<QObject> makeUrlAndUninstallTest();
 std::unique_ptr<QObject> makeSingleInstanceTest();
 std::unique_ptr<QObject> makeFirstRunTest();

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -122,9 +123,12 @@ private:
     void refreshLiveVersions();
     QCoro::Task<> userInstall(AbletonVersion version, QString archive);
     QCoro::Task<> openStaged(QString archive);
-    // Installations share one staging folder: each waits for the one before to finish.
-    QCoro::Task<> acquireInstallation();
-    void releaseInstallation();
+    struct InstallationOutcome {
+        bool controllerGone = false; // nothing of the controller may be touched any more
+        std::exception_ptr failure;  // what `job` threw, if anything
+    };
+    // Installations share one staging folder: runs `job` once the one before it has finished.
+    QCoro::Task<InstallationOutcome> runInstallation(std::function<QCoro::Task<>()> job);
 
     const BuildEnvironment& m_environment;
     UserDefaults& m_defaults;

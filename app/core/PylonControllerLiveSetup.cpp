@@ -8,6 +8,8 @@
 #include "platform/Workspace.h"
 
 #include <QUrl>
+#include <exception>
+#include <functional>
 #include <qcoro/qcorosignal.h>
 
 namespace pylon {
@@ -49,24 +51,30 @@ void PylonController::refreshLiveVersions() {
     }
 }
 
-QCoro::Task<> PylonController::acquireInstallation() {
+QCoro::Task<PylonController::InstallationOutcome>
+PylonController::runInstallation(std::function<QCoro::Task<>()> job) {
     QPointer<PylonController> self(this);
     while (self && self->m_installing)
         co_await qCoro(self.data(), &PylonController::installationSlotFreed);
     if (!self)
-        co_return;
+        co_return InstallationOutcome{true, nullptr};
     m_installing = true;
     emit installingRemoteScriptChanged();
-}
-
-void PylonController::releaseInstallation() {
+    std::exception_ptr failure;
+    try {
+        co_await job();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self)
+        co_return InstallationOutcome{true, failure};
     m_installing = false;
     emit installingRemoteScriptChanged();
     emit installationSlotFreed();
+    co_return InstallationOutcome{false, failure};
 }
 
 QCoro::Task<> PylonController::installRemoteScriptIfNeeded() {
-    QPointer<PylonController> self(this);
     const std::optional<QString> archive = remoteScriptArchive();
     if (!archive || m_abletonVersions.isEmpty())
         co_return;
@@ -77,23 +85,14 @@ QCoro::Task<> PylonController::installRemoteScriptIfNeeded() {
         co_return;
 
     const AbletonVersion newest = m_abletonVersions.constFirst();
-    co_await acquireInstallation();
-    if (!self)
+    const QString path = *archive;
+    auto install = [this, newest, path] { return m_abletonSetupManager.installRemoteScript(newest, path); };
+    const InstallationOutcome outcome = co_await runInstallation(install);
+    // A failure is tried again at the next start; nothing to tell the user now.
+    if (outcome.controllerGone || outcome.failure)
         co_return;
-    bool installed = false;
-    try {
-        co_await m_abletonSetupManager.installRemoteScript(newest, *archive);
-        installed = true;
-    } catch (const std::exception&) {
-        // Tried again at the next start; nothing to tell the user now.
-    }
-    if (!self)
-        co_return;
-    releaseInstallation();
-    if (installed) {
-        m_defaults.setString(key, m_environment.appVersion());
-        co_await refresh();
-    }
+    m_defaults.setString(key, m_environment.appVersion());
+    co_await refresh();
 }
 
 void PylonController::installRemoteScriptFromBundle(const AbletonVersion& version) {
@@ -106,25 +105,20 @@ void PylonController::installRemoteScriptFromBundle(const AbletonVersion& versio
 }
 
 QCoro::Task<> PylonController::userInstall(AbletonVersion version, QString archive) {
-    QPointer<PylonController> self(this);
-    co_await acquireInstallation();
-    if (!self)
+    auto install = [this, version, archive] { return m_abletonSetupManager.installRemoteScript(version, archive); };
+    const InstallationOutcome outcome = co_await runInstallation(install);
+    if (outcome.controllerGone)
         co_return;
-    std::optional<QString> failure;
-    try {
-        co_await m_abletonSetupManager.installRemoteScript(version, archive);
-    } catch (const AbletonSetupManager::RemoteScriptError& e) {
-        failure = e.kind() == AbletonSetupManager::RemoteScriptError::Kind::unableToDetectUserLibrary
-                      ? noLibraryText(version)
-                      : QStringLiteral("Failed: ") + e.errorDescription();
-    } catch (const std::exception& e) {
-        failure = QStringLiteral("Failed: ") + QString::fromUtf8(e.what());
-    }
-    if (!self)
-        co_return;
-    releaseInstallation();
-    if (failure) {
-        setAlertMessage(failure);
+    if (outcome.failure) {
+        try {
+            std::rethrow_exception(outcome.failure);
+        } catch (const AbletonSetupManager::RemoteScriptError& e) {
+            setAlertMessage(e.kind() == AbletonSetupManager::RemoteScriptError::Kind::unableToDetectUserLibrary
+                                ? noLibraryText(version)
+                                : QStringLiteral("Failed: ") + e.errorDescription());
+        } catch (const std::exception& e) {
+            setAlertMessage(QStringLiteral("Failed: ") + QString::fromUtf8(e.what()));
+        }
         co_return;
     }
     m_defaults.setString(BuildEnvironment::installedVersionKey(), m_environment.appVersion());
@@ -149,21 +143,15 @@ void PylonController::showStagedRemoteScript() {
 }
 
 QCoro::Task<> PylonController::openStaged(QString archive) {
-    QPointer<PylonController> self(this);
-    co_await acquireInstallation();
-    if (!self)
+    auto open = [this, archive] { return m_abletonSetupManager.openStagedRemoteScriptFolder(archive); };
+    const InstallationOutcome outcome = co_await runInstallation(open);
+    if (outcome.controllerGone || !outcome.failure)
         co_return;
-    std::optional<QString> failure;
     try {
-        co_await m_abletonSetupManager.openStagedRemoteScriptFolder(archive);
+        std::rethrow_exception(outcome.failure);
     } catch (const std::exception& e) {
-        failure = QString::fromUtf8(e.what());
+        setAlertMessage(QStringLiteral("Failed to open remote script: ") + QString::fromUtf8(e.what()));
     }
-    if (!self)
-        co_return;
-    releaseInstallation();
-    if (failure)
-        setAlertMessage(QStringLiteral("Failed to open remote script: ") + *failure);
 }
 
 } // namespace pylon

@@ -17,34 +17,30 @@ struct LoggerFixture {
     pylon::FileLogger logger{QStringLiteral("menubar"), QStringLiteral("net.ostrand.Pylon"), writer};
 };
 
-void BM_LogInfo(benchmark::State& state) {
+// Logs `message` once per iteration at `level`; the writer is drained after the timed loop.
+void logRepeatedly(benchmark::State& state, pylon::LogLevel level, const QString& message,
+                   const QVariantMap& metadata = {}) {
     qInstallMessageHandler(dropMessages);
     LoggerFixture fixture;
-    const QString message = QStringLiteral("[Pylon][CompanionManager] ensureRunningViaLaunchd: status=enabled");
     for (auto _ : state)
-        fixture.logger.info(message);
+        fixture.logger.log(level, message, metadata);
     fixture.writer.flush();
+}
+
+void BM_LogInfo(benchmark::State& state) {
+    logRepeatedly(state, pylon::LogLevel::info,
+                  QStringLiteral("[Pylon][CompanionManager] ensureRunningViaLaunchd: status=enabled"));
 }
 BENCHMARK(BM_LogInfo);
 
 void BM_LogInfoWithMetadata(benchmark::State& state) {
-    qInstallMessageHandler(dropMessages);
-    LoggerFixture fixture;
-    const QString message = QStringLiteral("Diagnostic report saved");
-    const QVariantMap metadata{{QStringLiteral("path"), QStringLiteral("/home/user/Desktop/PylonDiagnostics.zip")}};
-    for (auto _ : state)
-        fixture.logger.info(message, metadata);
-    fixture.writer.flush();
+    logRepeatedly(state, pylon::LogLevel::info, QStringLiteral("Diagnostic report saved"),
+                  {{QStringLiteral("path"), QStringLiteral("/home/user/Desktop/PylonDiagnostics.zip")}});
 }
 BENCHMARK(BM_LogInfoWithMetadata);
 
 void BM_LogDebugDisabledSystemLog(benchmark::State& state) {
-    qInstallMessageHandler(dropMessages);
-    LoggerFixture fixture;
-    const QString message = QStringLiteral("poll: status received");
-    for (auto _ : state)
-        fixture.logger.debug(message);
-    fixture.writer.flush();
+    logRepeatedly(state, pylon::LogLevel::debug, QStringLiteral("poll: status received"));
 }
 BENCHMARK(BM_LogDebugDisabledSystemLog);
 

@@ -1,8 +1,8 @@
 // The caller's side of one FileLogger::log call: line building and hand-off to the writer thread.
 // The disk write happens on the writer thread and is not part of the measured time. The system-log
 // sink goes to a message handler that drops messages, so the terminal is not what is measured.
-#include "diagnostics/FileLogger.h"
-#include "diagnostics/LogWriter.h"
+#include "foundation/FileLogger.h"
+#include "foundation/LogWriter.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

@@ -2,8 +2,8 @@
 // listing, 40 file reads and XML parses with two XPath queries each, the existence checks, the
 // grouping, sorting and the log line. Run with repetitions; the median is the figure to watch
 // (target: under 10 ms).
-#include "diagnostics/FileLogger.h"
-#include "diagnostics/LogWriter.h"
+#include "foundation/FileLogger.h"
+#include "foundation/LogWriter.h"
 #include "live/AbletonSetupManager.h"
 #include "platform/Workspace.h"
 

@@ -1,7 +1,8 @@
 // The application's side of one status poll: the HTTP exchange with a loopback server, decoding
 // and the model update, as the polling loop does four times a second during start-up.
-#include "core/BuildEnvironment.h"
-#include "core/Clock.h"
+#include "foundation/BuildEnvironment.h"
+#include "foundation/Clock.h"
+#include "core/Process.h"
 #include "core/PylonController.h"
 #include "platform/Bundle.h"
 #include "platform/ServiceManager.h"
@@ -51,7 +52,7 @@ public:
     void registerAgent() override {}
     void unregisterAgent() override {}
     void openLoginItemsSettings() override {}
-    void kickstart(const QStringList&) override {}
+    void kickstart(Kickstart) override {}
 };
 
 class NoWorkspace final : public pylon::Workspace {
@@ -65,14 +66,14 @@ void BM_OnePoll(benchmark::State& state) {
     QTemporaryDir home;
     qputenv("HOME", QFile::encodeName(home.path()));
     LoopbackCompanion companion;
-    const pylon::BuildEnvironment environment(pylon::Bundle::atPath(home.path()), QStringLiteral("x86_64"),
+    const pylon::BuildEnvironment environment(pylon::Bundle::atPath(home.path()).facts(), QStringLiteral("x86_64"),
                                               home.path());
     pylon::UserDefaults defaults(QStringLiteral("bench"), home.path());
     QuietServices services;
     NoWorkspace workspace;
     pylon::SteadyClock clock;
     pylon::PylonController controller(
-        pylon::ControllerContext{environment, defaults, services, workspace, clock, {}, companion.server.serverPort()});
+        pylon::ControllerContext{environment, defaults, services, workspace, clock, pylon::process::loggers(), {}, companion.server.serverPort()});
     for (auto _ : state)
         QCoro::waitFor(controller.pollOnce());
     if (!controller.dynamicStatus().lastResponse())

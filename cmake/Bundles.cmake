@@ -1,6 +1,10 @@
-# The two application bundles, laid out as on a Mac so the running program can find its bundle
-# from its own path. Every part of the build that ships something inside a bundle adds it with
-# pylon_bundle_add_file() or by copying into ${PYLON_BUNDLE_DIR_<mode>} from its own target.
+# The two build modes and their application bundles. This table is the one place where the modes'
+# names, identifiers, ports and labels are spelled: the C++ code reads it through the generated
+# foundation/BuildModes.h, the companion through the arguments its launcher passes.
+#
+# The bundles are laid out as on a Mac so the running program can find its bundle from its own
+# path. Every part of the build that ships something inside a bundle adds it with
+# pylon_bundle_resource() or by copying into ${PYLON_BUNDLE_DIR_<mode>} from its own target.
 
 set(PYLON_BUNDLE_MODES production development)
 
@@ -9,7 +13,9 @@ set(PYLON_BUNDLE_ID_production "net.ostrand.Pylon")
 set(PYLON_BUNDLE_NAME_production "Pylon")
 set(PYLON_COMPANION_NAME_production "Pylon Companion")
 set(PYLON_COMPANION_LABEL_production "net.ostrand.PylonCompanion")
-set(PYLON_COMPANION_PLIST_production "PylonCompanion-${PYLON_ARCH}.plist")
+set(PYLON_COMPANION_PORT_production 47150)
+set(PYLON_COMPANION_PLIST_PREFIX_production "PylonCompanion-")
+set(PYLON_APP_SUPPORT_FOLDER_production "Pylon")
 set(PYLON_URL_SCHEME_production "pylon")
 set(PYLON_FEED_URL_production "https://updates.ostrand.net/pylon/appcast.xml" CACHE STRING
     "Update feed (SUFeedURL) of the production bundle")
@@ -19,13 +25,17 @@ set(PYLON_BUNDLE_ID_development "net.ostrand.Pylon-Dev")
 set(PYLON_BUNDLE_NAME_development "Pylon-Dev")
 set(PYLON_COMPANION_NAME_development "Pylon Companion-Dev")
 set(PYLON_COMPANION_LABEL_development "net.ostrand.PylonCompanion-Dev")
-set(PYLON_COMPANION_PLIST_development "PylonCompanion-Dev-${PYLON_ARCH}.plist")
+set(PYLON_COMPANION_PORT_development 47250)
+set(PYLON_COMPANION_PLIST_PREFIX_development "PylonCompanion-Dev-")
+set(PYLON_APP_SUPPORT_FOLDER_development "Pylon-Dev")
 set(PYLON_URL_SCHEME_development "pylon-dev")
 set(PYLON_FEED_URL_development "https://updates.ostrand.net/pylon-dev/appcast.xml" CACHE STRING
     "Update feed (SUFeedURL) of the development bundle")
 
-# The companion application inside a bundle: Contents/Helpers/<arch>/<display name>.app
+# The companion application inside a bundle: Contents/Helpers/<arch>/<display name>.app, and the
+# launch-agent plist named after the build machine's architecture.
 foreach(mode IN LISTS PYLON_BUNDLE_MODES)
+    set(PYLON_COMPANION_PLIST_${mode} "${PYLON_COMPANION_PLIST_PREFIX_${mode}}${PYLON_ARCH}.plist")
     set(PYLON_COMPANION_APP_DIR_${mode}
         "${PYLON_BUNDLE_DIR_${mode}}/Contents/Helpers/${PYLON_ARCH}/${PYLON_COMPANION_NAME_${mode}}.app")
 endforeach()
@@ -66,4 +76,16 @@ function(pylon_bundle_resource target source)
             DEPENDS "${source}" VERBATIM)
         target_sources(${target} PRIVATE "${out}")
     endforeach()
+endfunction()
+
+# foundation/BuildModes.h: the table above for the C++ code, in the build tree.
+function(pylon_write_build_modes_header out)
+    foreach(mode IN LISTS PYLON_BUNDLE_MODES)
+        string(TOUPPER "${mode}" MODE)
+        foreach(field BUNDLE_ID BUNDLE_NAME COMPANION_NAME COMPANION_LABEL COMPANION_PORT COMPANION_PLIST_PREFIX
+                      URL_SCHEME APP_SUPPORT_FOLDER)
+            set(${MODE}_${field} "${PYLON_${field}_${mode}}")
+        endforeach()
+    endforeach()
+    configure_file("${PROJECT_SOURCE_DIR}/app/foundation/BuildModes.h.in" "${out}" @ONLY)
 endfunction()

@@ -76,7 +76,7 @@ QCoro::Task<std::optional<QByteArray>> CompanionClient::fetchStatusBody() {
     co_return reply->readAll();
 }
 
-QCoro::Task<CompanionClient::Exchange> CompanionClient::postPermission(const QString& name) {
+QCoro::Task<CompanionClient::Exchange> CompanionClient::postPermission(QString name) {
     QNetworkRequest post = request(permissionUrl(name));
     post.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferNetwork);
     QNetworkReply* reply = m_session->post(post, QByteArray());

@@ -38,7 +38,7 @@ public:
         QString error; // the failure as text when not completed
     };
     // POST /permission/<name> without a body; only whether the exchange completed matters.
-    QCoro::Task<Exchange> postPermission(const QString& name);
+    QCoro::Task<Exchange> postPermission(QString name);
 
 private:
     QNetworkRequest request(const QUrl& url) const;

@@ -1,7 +1,7 @@
 #include "companion/CompanionManager.h"
 
-#include "core/BuildEnvironment.h"
-#include "diagnostics/FileLogger.h"
+#include "foundation/BuildEnvironment.h"
+#include "foundation/FileLogger.h"
 #include "platform/ServiceManager.h"
 #include "platform/UserDefaults.h"
 
@@ -125,12 +125,8 @@ void CompanionManager::launch(bool kill) {
     const QString target = domainTarget();
     const QString verb = kill ? QStringLiteral("restart") : QStringLiteral("start");
     info(QStringLiteral(" %1: launchctl kickstart %2%3").arg(verb, kill ? QStringLiteral("-k ") : QString(), target));
-    QStringList arguments{QStringLiteral("kickstart")};
-    if (kill)
-        arguments << QStringLiteral("-k");
-    arguments << target;
     try {
-        m_services.kickstart(arguments);
+        m_services.kickstart(kill ? ServiceManager::Kickstart::restart : ServiceManager::Kickstart::start);
     } catch (const ServiceError& e) {
         error(QStringLiteral(" %1: launchctl failed - %2").arg(verb, e.description()));
     }

@@ -1,22 +1,27 @@
 #include "core/AppServices.h"
 
-#include "core/BuildEnvironment.h"
+#include "core/Process.h"
+#include "foundation/BuildEnvironment.h"
 #include "platform/AccessibilityNotifications.h"
 #include "platform/ServiceManager.h"
+#include "platform/SystemInfo.h"
 #include "platform/UserDefaults.h"
 
 namespace pylon {
 
 AppServices::AppServices()
-    : m_environment(BuildEnvironment::current())
+    : m_environment(process::environment())
+    , m_loggers(process::loggers())
     , m_defaults(std::make_unique<UserDefaults>(m_environment.bundleIdentifier()))
-    , m_services(createServiceManager(m_environment)) {}
+    , m_services(createServiceManager(ServiceAgent::companion(m_environment, SystemInfo::dataHome()),
+                                      m_loggers.companionManager))
+    , m_workspace(m_loggers.menubar) {}
 
 AppServices::~AppServices() = default;
 
 ControllerContext AppServices::controllerContext() {
-    return ControllerContext{m_environment, *m_defaults, *m_services, m_workspace, m_clock,
-                             &subscribeToAccessibilityNotifications};
+    return ControllerContext{m_environment, *m_defaults,   *m_services, m_workspace,
+                             m_clock,       m_loggers, &subscribeToAccessibilityNotifications};
 }
 
 } // namespace pylon

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Clock.h"
+#include "foundation/Clock.h"
 #include "core/PylonController.h"
 #include "platform/Workspace.h"
 
@@ -9,11 +9,12 @@
 namespace pylon {
 
 class BuildEnvironment;
+struct Loggers;
 class ServiceManager;
 class UserDefaults;
 
-// The real surroundings of the controller in this process: the build environment, the user
-// defaults of the bundle, the service manager backend, the desktop and the steady clock.
+// The real surroundings of the controller in this process: the build environment, the loggers, the
+// user defaults of the bundle, the service manager backend, the desktop and the steady clock.
 class AppServices {
 public:
     AppServices();
@@ -22,6 +23,7 @@ public:
     AppServices& operator=(const AppServices&) = delete;
 
     const BuildEnvironment& environment() const { return m_environment; }
+    const Loggers& loggers() const { return m_loggers; }
     UserDefaults& defaults() { return *m_defaults; }
     ServiceManager& services() { return *m_services; }
     Workspace& workspace() { return m_workspace; }
@@ -30,6 +32,7 @@ public:
 
 private:
     const BuildEnvironment& m_environment;
+    const Loggers& m_loggers;
     std::unique_ptr<UserDefaults> m_defaults;
     std::unique_ptr<ServiceManager> m_services;
     DesktopWorkspace m_workspace;

@@ -1,6 +1,6 @@
 #include "core/CommandLine.h"
 
-#include "core/BuildEnvironment.h"
+#include "foundation/BuildEnvironment.h"
 
 #include <QCommandLineParser>
 

@@ -34,11 +34,11 @@ QCoro::Task<int> printStatusOnce(PylonController& controller, bool json) {
     co_return status.lastResponse() ? 0 : 1;
 }
 
-QCoro::Task<int> saveDiagnosticReport(PylonController& controller, const QString& path) {
+QCoro::Task<int> saveDiagnosticReport(PylonController& controller, QString path) {
     co_await controller.pollOnce();
     controller.setAbletonVersions(controller.abletonSetupManager().detectAbletonVersions());
-    PathReportSaveLocation location(path);
-    const DiagnosticReportResult result = co_await controller.saveDiagnosticReport(location, false);
+    const DiagnosticReportResult result =
+        co_await controller.saveDiagnosticReport(std::make_shared<PathReportSaveLocation>(path), false);
     if (result.outcome == DiagnosticReportResult::Outcome::saved) {
         QTextStream(stdout) << result.path << '\n';
         co_return 0;

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QString>
 #include <qcoro/qcorotask.h>
 
 namespace pylon {
 
 class PylonController;
 
-// The main job without a window.
+// The main job without a window. The coroutines hold the controller by reference: it is the
+// caller's, which runs the event loop until they have finished.
 namespace HeadlessMode {
 
 // One status fetch and the service manager's view, then the three status lines (and, with
@@ -15,7 +17,7 @@ QCoro::Task<int> printStatusOnce(PylonController& controller, bool json);
 
 // Takes one status and detects Live afresh, then saves a diagnostic report at `path` and prints
 // where; 0 when saved, 1 (with the error on standard error) otherwise.
-QCoro::Task<int> saveDiagnosticReport(PylonController& controller, const QString& path);
+QCoro::Task<int> saveDiagnosticReport(PylonController& controller, QString path);
 
 // Starts the controller and prints the three status lines whenever one of them changes, until
 // SIGINT or SIGTERM; then returns 0.

@@ -12,8 +12,10 @@ inline constexpr std::chrono::nanoseconds startupInterval{250'000'000};
 inline constexpr std::chrono::nanoseconds regularInterval{1'000'000'000};
 inline constexpr int maxMultiplier = 5;
 inline constexpr int failureCeiling = 10;
-inline constexpr double startupPhaseSeconds = 180.0;
-inline constexpr double cacheIntervalSeconds = 30.0;
+// The start-up phase after start(), with its faster polling.
+inline constexpr std::chrono::seconds startupPhase{180};
+// The least time between two writes of the status cache by the loop.
+inline constexpr std::chrono::seconds cacheInterval{30};
 
 constexpr int multiplier(int consecutiveFailures) {
     if (consecutiveFailures <= 0)

@@ -1,22 +1,42 @@
 #include "core/PylonController.h"
 
-#include "companion/CompanionClient.h"
-#include "core/BuildEnvironment.h"
+#include "core/InstallationQueue.h"
 #include "core/PollingSchedule.h"
-#include "diagnostics/FileLogger.h"
+#include "core/StatusPoller.h"
+#include "companion/CompanionClient.h"
+#include "diagnostics/DiagnosticReporter.h"
+#include "foundation/BuildEnvironment.h"
+#include "foundation/FileLogger.h"
 #include "permissions/PermissionObserver.h"
 #include "platform/AccessibilityNotifications.h"
+#include "platform/Bundle.h"
 #include "platform/ServiceManager.h"
 #include "platform/SystemInfo.h"
+#include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 #include "status/StatusCache.h"
-#include "status/StatusCodec.h"
 
 #include <QFileInfo>
 #include <QTimer>
-#include <qcoro/qcorotimer.h>
+#include <QUrl>
+#include <exception>
 
 namespace pylon {
+
+namespace {
+
+const QString archiveMissingText = QStringLiteral("Remote script not found. Run `yarn bundle` and rebuild.");
+
+QString noLibraryText(const AbletonVersion& version) {
+    return QStringLiteral("Could not find user library path for ") + version.displayName + QLatin1Char('.');
+}
+
+AbletonSetupManager::Options liveOptionsOf(const ControllerContext& context) {
+    return context.liveOptions.value_or(
+        AbletonSetupManager::Options{SystemInfo::homeDirectory(), SystemInfo::dataHome()});
+}
+
+} // namespace
 
 PylonController::PylonController(const ControllerContext& context, QObject* parent)
     : SetupViewControllerProtocol(parent)
@@ -26,25 +46,23 @@ PylonController::PylonController(const ControllerContext& context, QObject* pare
     , m_workspace(context.workspace)
     , m_clock(context.clock)
     , m_subscribeToAccessibility(context.subscribeToAccessibility)
-    , m_log(FileLogger::menubar())
-    , m_client(new CompanionClient(context.companionPort.value_or(context.environment.companionPort()), this))
-    , m_companionManager(context.environment, context.services, context.defaults, FileLogger::companionManager())
-    , m_abletonSetupManager(FileLogger::installer(), context.workspace,
-                            context.liveOptions.value_or(AbletonSetupManager::Options{SystemInfo::homeDirectory(),
-                                                                                       SystemInfo::dataHome()}))
-    , m_dynamicStatus(new DynamicStatus(context.defaults, this)) {}
+    , m_log(context.loggers.menubar)
+    , m_companionManager(context.environment, context.services, context.defaults, context.loggers.companionManager)
+    , m_abletonSetupManager(context.loggers.installer, context.workspace, liveOptionsOf(context))
+    , m_dynamicStatus(new DynamicStatus(context.defaults, this))
+    , m_alerts(new ControllerAlerts(this))
+    , m_poller(new StatusPoller(StatusPoller::Context{*m_dynamicStatus, context.defaults, context.services,
+                                                      context.clock, m_log,
+                                                      context.companionPort.value_or(context.environment.companionPort()),
+                                                      [this] { return isInStartupPhase(); }},
+                                this))
+    , m_installations(new InstallationQueue(this)) {
+    connect(m_alerts, &ControllerAlerts::changed, this, &PylonController::alertsChanged);
+    connect(m_installations, &InstallationQueue::busyChanged, this,
+            &SetupViewControllerProtocol::installingRemoteScriptChanged);
+}
 
 PylonController::~PylonController() = default;
-
-void PylonController::setAlertMessage(const std::optional<QString>& message) {
-    m_alertMessage = message;
-    emit alertsChanged();
-}
-
-void PylonController::setShowLoginItemApprovalAlert(bool show) {
-    m_showLoginItemApprovalAlert = show;
-    emit alertsChanged();
-}
 
 void PylonController::start() {
     if (m_hasStarted)
@@ -65,11 +83,15 @@ void PylonController::start() {
         m_subscribeToAccessibility ? m_subscribeToAccessibility() : nullptr, m_clock);
 
     runStartupSequence();
-    runPollingLoop(self);
+    m_poller->startLoop();
 }
 
 bool PylonController::isInStartupPhase() const {
-    return m_startTime && secondsBetween(*m_startTime, m_clock.now()) < PollingSchedule::startupPhaseSeconds;
+    return m_startTime && m_clock.now() - *m_startTime < PollingSchedule::startupPhase;
+}
+
+int PylonController::consecutiveFailures() const {
+    return m_poller->consecutiveFailures();
 }
 
 QCoro::Task<> PylonController::runStartupSequence() {
@@ -98,7 +120,7 @@ void PylonController::ensureCompanionRunning() {
         break;
     case LaunchOutcome::Kind::kickstarted:
     case LaunchOutcome::Kind::registered:
-        m_consecutiveFailures = 0;
+        m_poller->resetFailures();
         m_dynamicStatus->setCompanionError(std::nullopt);
         break;
     }
@@ -106,73 +128,29 @@ void PylonController::ensureCompanionRunning() {
 
 QCoro::Task<> PylonController::refresh() {
     QPointer<PylonController> self(this);
-    const std::optional<StatusResponse> status = co_await fetchStatus();
+    const std::optional<StatusResponse> status = co_await m_poller->fetchStatus();
     if (!self)
         co_return;
     m_dynamicStatus->setLastResponse(status);
     if (status)
         saveCachedStatus(m_defaults, *status);
-    updateRegistrationFlags();
+    m_poller->updateRegistrationFlags();
     const QString logFile = m_environment.companionLogFile();
     m_dynamicStatus->setLogFile(QFileInfo::exists(logFile) ? std::optional(logFile) : std::nullopt);
     refreshLiveVersions();
 }
 
 QCoro::Task<> PylonController::pollOnce() {
-    QPointer<PylonController> self(this);
-    const std::optional<StatusResponse> status = co_await fetchStatus();
-    if (!self)
-        co_return;
-    m_dynamicStatus->setLastResponse(status);
-    if (status) {
-        const Clock::time_point now = m_clock.now();
-        if (!m_lastCacheTime || secondsBetween(*m_lastCacheTime, now) >= PollingSchedule::cacheIntervalSeconds) {
-            saveCachedStatus(m_defaults, *status);
-            m_lastCacheTime = now;
-        }
-        if (m_dynamicStatus->isStarting())
-            m_dynamicStatus->setIsStarting(false);
-    } else {
-        m_log.debug(QStringLiteral("Companion not reachable"));
-        // A companion that never answers must not leave the views starting for ever: at the
-        // failure ceiling the starting state ends and they fall back to "not running".
-        if (m_dynamicStatus->isStarting() && m_consecutiveFailures >= PollingSchedule::failureCeiling)
-            m_dynamicStatus->setIsStarting(false);
-    }
-    updateRegistrationFlags();
-}
-
-void PylonController::updateRegistrationFlags() {
-    const qint64 status = m_services.status();
-    m_dynamicStatus->setIsCompanionRegistered(status == ServiceManager::enabled);
-    m_dynamicStatus->setRequiresLoginItemApproval(status == ServiceManager::requiresApproval);
-}
-
-void PylonController::failedFetch() {
-    m_consecutiveFailures = PollingSchedule::afterFailure(m_consecutiveFailures);
+    return m_poller->pollOnce();
 }
 
 QCoro::Task<std::optional<StatusResponse>> PylonController::fetchStatus() {
-    QPointer<PylonController> self(this);
-    const std::optional<QByteArray> body = co_await m_client->fetchStatusBody();
-    if (!self)
-        co_return std::nullopt;
-    if (!body) {
-        failedFetch();
-        co_return std::nullopt;
-    }
-    std::optional<StatusResponse> status = tryDecodeStatusResponse(*body);
-    if (!status) {
-        failedFetch();
-        co_return std::nullopt;
-    }
-    m_consecutiveFailures = 0;
-    co_return status;
+    return m_poller->fetchStatus();
 }
 
-QCoro::Task<> PylonController::requestPermission(const QString& name) {
+QCoro::Task<> PylonController::requestPermission(QString name) {
     QPointer<PylonController> self(this);
-    const CompanionClient::Exchange exchange = co_await m_client->postPermission(name);
+    const CompanionClient::Exchange exchange = co_await m_poller->client().postPermission(name);
     if (!self)
         co_return;
     if (exchange.completed)
@@ -181,30 +159,17 @@ QCoro::Task<> PylonController::requestPermission(const QString& name) {
         m_log.error(QStringLiteral("Failed to request ") + name + QStringLiteral(" permission: ") + exchange.error);
 }
 
-QCoro::Task<> PylonController::runPollingLoop(QPointer<PylonController> controller) {
-    // Owned by the controller: once it is gone the loop ends at its next step.
-    while (controller) {
-        co_await controller->pollOnce();
-        if (!controller)
-            break;
-        const auto pause = PollingSchedule::pause(controller->isInStartupPhase(), controller->m_consecutiveFailures);
-        co_await QCoro::sleepFor(std::chrono::duration_cast<std::chrono::milliseconds>(pause));
-    }
-}
-
 void PylonController::handleAccessibilityChange() {
     const std::optional<CompanionStatusResponse> companion = m_dynamicStatus->companionStatus();
     if (!companion || companion->permissions.accessibility)
         return;
     m_log.info(QStringLiteral("Accessibility permission may have been granted, restarting companion to apply"));
-    m_dynamicStatus->setIsStarting(true);
-    m_consecutiveFailures = 0;
-    m_companionManager.restart();
+    restartCompanion();
 }
 
 void PylonController::restartCompanion() {
     m_dynamicStatus->setIsStarting(true);
-    m_consecutiveFailures = 0;
+    m_poller->resetFailures();
     m_companionManager.restart();
 }
 
@@ -223,6 +188,131 @@ void PylonController::openAutomationSettings() {
 void PylonController::openLogFile() {
     if (const auto& logFile = m_dynamicStatus->logFile())
         m_workspace.openFile(*logFile);
+}
+
+// Live setup: keeping the detected User Libraries current, installing the control script at start
+// and on request, and the setup window's Live actions.
+
+void PylonController::setAbletonVersions(const QList<AbletonVersion>& versions) {
+    m_abletonVersions = versions;
+    emit abletonVersionsChanged();
+}
+
+bool PylonController::isInstallingRemoteScript() const {
+    return m_installations->isBusy();
+}
+
+std::optional<QString> PylonController::remoteScriptArchive() const {
+    return Bundle::atPath(m_environment.bundlePath())
+        .resourcePath(BuildEnvironment::remoteScriptArchiveName(), BuildEnvironment::remoteScriptArchiveExtension());
+}
+
+void PylonController::refreshLiveVersions() {
+    if (m_abletonVersions.isEmpty()) {
+        try {
+            setAbletonVersions(m_abletonSetupManager.detectAbletonVersions());
+        } catch (const std::exception& e) {
+            m_log.error(QStringLiteral("Ableton detection failed: ") + QString::fromUtf8(e.what()));
+            setAbletonVersions({});
+        }
+    }
+    const qsizetype count = m_abletonVersions.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        m_abletonVersions[i].isRemoteScriptInstalled =
+            m_abletonSetupManager.isRemoteScriptInstalled(m_abletonVersions[i]);
+        emit abletonVersionsChanged();
+    }
+}
+
+QCoro::Task<> PylonController::installRemoteScriptIfNeeded() {
+    const std::optional<QString> archive = remoteScriptArchive();
+    if (!archive || m_abletonVersions.isEmpty())
+        co_return;
+    const bool anyInstalled = std::any_of(m_abletonVersions.cbegin(), m_abletonVersions.cend(),
+                                          [](const AbletonVersion& v) { return v.isRemoteScriptInstalled; });
+    const QString key = BuildEnvironment::installedVersionKey();
+    if (anyInstalled && m_defaults.string(key) == m_environment.appVersion())
+        co_return;
+
+    const AbletonVersion newest = m_abletonVersions.constFirst();
+    const QString path = *archive;
+    auto install = [this, newest, path] { return m_abletonSetupManager.installRemoteScript(newest, path); };
+    const InstallationQueue::Outcome outcome = co_await m_installations->run(install);
+    // A failure is tried again at the next start; nothing to tell the user now.
+    if (outcome.queueGone || outcome.failure)
+        co_return;
+    m_defaults.setString(key, m_environment.appVersion());
+    co_await refresh();
+}
+
+void PylonController::installRemoteScriptFromBundle(const AbletonVersion& version) {
+    const std::optional<QString> archive = remoteScriptArchive();
+    if (!archive) {
+        setAlertMessage(archiveMissingText);
+        return;
+    }
+    userInstall(version, *archive);
+}
+
+QCoro::Task<> PylonController::userInstall(AbletonVersion version, QString archive) {
+    auto install = [this, version, archive] { return m_abletonSetupManager.installRemoteScript(version, archive); };
+    const InstallationQueue::Outcome outcome = co_await m_installations->run(install);
+    if (outcome.queueGone)
+        co_return;
+    if (outcome.failure) {
+        try {
+            std::rethrow_exception(outcome.failure);
+        } catch (const AbletonSetupManager::RemoteScriptError& e) {
+            setAlertMessage(e.kind() == AbletonSetupManager::RemoteScriptError::Kind::unableToDetectUserLibrary
+                                ? noLibraryText(version)
+                                : QStringLiteral("Failed: ") + e.errorDescription());
+        } catch (const std::exception& e) {
+            setAlertMessage(QStringLiteral("Failed: ") + QString::fromUtf8(e.what()));
+        }
+        co_return;
+    }
+    m_defaults.setString(BuildEnvironment::installedVersionKey(), m_environment.appVersion());
+    co_await refresh();
+}
+
+void PylonController::openRemoteScriptsFolder(const AbletonVersion& version) {
+    if (!version.userLibraryPath) {
+        setAlertMessage(noLibraryText(version));
+        return;
+    }
+    m_workspace.openUrl(QUrl::fromLocalFile(*version.userLibraryPath + QStringLiteral("/Remote Scripts")));
+}
+
+void PylonController::showStagedRemoteScript() {
+    const std::optional<QString> archive = remoteScriptArchive();
+    if (!archive) {
+        setAlertMessage(archiveMissingText);
+        return;
+    }
+    openStaged(*archive);
+}
+
+QCoro::Task<> PylonController::openStaged(QString archive) {
+    auto open = [this, archive] { return m_abletonSetupManager.openStagedRemoteScriptFolder(archive); };
+    const InstallationQueue::Outcome outcome = co_await m_installations->run(open);
+    if (outcome.queueGone || !outcome.failure)
+        co_return;
+    try {
+        std::rethrow_exception(outcome.failure);
+    } catch (const std::exception& e) {
+        setAlertMessage(QStringLiteral("Failed to open remote script: ") + QString::fromUtf8(e.what()));
+    }
+}
+
+// The diagnostic report: a fresh reporter per request over the live status model and the known Live
+// libraries.
+QCoro::Task<DiagnosticReportResult> PylonController::saveDiagnosticReport(std::shared_ptr<ReportSaveLocation> location,
+                                                                          bool revealWhenSaved) {
+    DiagnosticReporter::Options options = DiagnosticReporter::Options::forCurrentUser();
+    options.workspace = revealWhenSaved ? &m_workspace : nullptr;
+    const DiagnosticReporter reporter(*m_dynamicStatus, m_abletonVersions, m_environment, m_services.status(), m_log,
+                                      DiagnosticReporter::operatingSystemVersion(), options);
+    co_return co_await reporter.generateReport(std::move(location));
 }
 
 } // namespace pylon

@@ -1,14 +1,15 @@
 #pragma once
 
 #include "companion/CompanionManager.h"
-#include "core/Clock.h"
+#include "core/ControllerAlerts.h"
 #include "core/SetupViewControllerProtocol.h"
+#include "core/ViewControllerProtocols.h"
+#include "foundation/Clock.h"
 #include "live/AbletonSetupManager.h"
 #include "status/DynamicStatus.h"
 
 #include <QObject>
 #include <QPointer>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -18,14 +19,15 @@ namespace pylon {
 
 class AccessibilityNotifications;
 class BuildEnvironment;
-class ReportSaveLocation;
-struct DiagnosticReportResult;
-class CompanionClient;
-class FileLogger;
+class InstallationQueue;
 class PermissionObserver;
+class ReportSaveLocation;
 class ServiceManager;
+class StatusPoller;
 class UserDefaults;
 class Workspace;
+struct DiagnosticReportResult;
+struct Loggers;
 
 // What the controller works with; the application passes the real ones, tests their fakes.
 struct ControllerContext {
@@ -34,6 +36,7 @@ struct ControllerContext {
     ServiceManager& services;
     Workspace& workspace;
     const Clock& clock;
+    const Loggers& loggers;
     // Called once, by the first start(), for the Accessibility change subscription.
     std::function<std::unique_ptr<AccessibilityNotifications>()> subscribeToAccessibility;
     // The companion's port; the build mode's port unless a test says otherwise.
@@ -44,31 +47,36 @@ struct ControllerContext {
 };
 
 // The one long-lived object that runs the application: it brings the companion up once, keeps
-// DynamicStatus current by polling the companion, restarts the companion when Accessibility may
-// have been granted, and carries out the views' companion actions. Every failure is absorbed into
-// a log line, alertMessage, the approval alert or DynamicStatus::companionError.
-class PylonController : public SetupViewControllerProtocol {
+// DynamicStatus current through its status poller, restarts the companion when Accessibility may
+// have been granted, carries out the views' companion and Live actions (installations go through
+// its installation queue) and saves diagnostic reports. Every failure is absorbed into a log line,
+// an alert or DynamicStatus::companionError.
+class PylonController : public SetupViewControllerProtocol,
+                        public MenuControllerProtocol,
+                        public OnboardingControllerProtocol {
     Q_OBJECT
 public:
     explicit PylonController(const ControllerContext& context, QObject* parent = nullptr);
     ~PylonController() override;
 
     DynamicStatus& dynamicStatus() { return *m_dynamicStatus; }
-    const DynamicStatus& dynamicStatus() const { return *m_dynamicStatus; }
+    const DynamicStatus& dynamicStatus() const override { return *m_dynamicStatus; }
     CompanionManager& companionManager() { return m_companionManager; }
     const FileLogger& log() const { return m_log; }
 
-    // The error alert's text while it is to be shown; the view clears it when dismissed.
-    const std::optional<QString>& alertMessage() const { return m_alertMessage; }
-    void setAlertMessage(const std::optional<QString>& message);
-    bool showLoginItemApprovalAlert() const { return m_showLoginItemApprovalAlert; }
-    void setShowLoginItemApprovalAlert(bool show);
+    // The error alert's text while it is to be shown, and the approval alert; the views clear them
+    // when dismissed.
+    ControllerAlerts& alerts() override { return *m_alerts; }
+    const std::optional<QString>& alertMessage() const { return m_alerts->alertMessage(); }
+    void setAlertMessage(const std::optional<QString>& message) { m_alerts->setAlertMessage(message); }
+    bool showLoginItemApprovalAlert() const { return m_alerts->showLoginItemApprovalAlert(); }
+    void setShowLoginItemApprovalAlert(bool show) { m_alerts->setShowLoginItemApprovalAlert(show); }
 
     // Runs the start sequence once per process; later calls do nothing.
-    void start();
+    void start() override;
     bool hasStarted() const { return m_hasStarted; }
     bool isInStartupPhase() const;
-    int consecutiveFailures() const { return m_consecutiveFailures; }
+    int consecutiveFailures() const;
     const PermissionObserver* permissionObserver() const { return m_permissionObserver.get(); }
 
     // One status fetch with everything that follows from it, outside the polling cadence.
@@ -78,7 +86,7 @@ public:
     // GET /status and decode; counts failures in a row (at most 10), resets them on success.
     QCoro::Task<std::optional<StatusResponse>> fetchStatus();
     // Asks the companion to show the system prompt for `name`.
-    QCoro::Task<> requestPermission(const QString& name);
+    QCoro::Task<> requestPermission(QString name) override;
 
     // Restarts the companion if it reports Accessibility missing.
     void handleAccessibilityChange();
@@ -100,11 +108,12 @@ public:
     void installRemoteScriptFromBundle(const AbletonVersion& version) override;
     void openRemoteScriptsFolder(const AbletonVersion& version) override;
     void showStagedRemoteScript() override;
-    bool isInstallingRemoteScript() const override { return m_installing; }
+    bool isInstallingRemoteScript() const override;
 
     // Builds a diagnostic report of this moment and saves it where `location` says; the outcome is
     // logged and returned. `revealWhenSaved` shows the saved file in the file manager.
-    QCoro::Task<DiagnosticReportResult> saveDiagnosticReport(ReportSaveLocation& location, bool revealWhenSaved = true);
+    QCoro::Task<DiagnosticReportResult> saveDiagnosticReport(std::shared_ptr<ReportSaveLocation> location,
+                                                        bool revealWhenSaved = true);
 
 signals:
     // alertMessage or showLoginItemApprovalAlert was assigned.
@@ -112,23 +121,13 @@ signals:
     // The start-up sequence (bring the companion up, first refresh, automatic control-script
     // installation) has finished.
     void startupSequenceFinished();
-    void installationSlotFreed();
 
 private:
     void ensureCompanionRunning();
     QCoro::Task<> runStartupSequence();
-    static QCoro::Task<> runPollingLoop(QPointer<PylonController> controller);
-    void updateRegistrationFlags();
-    void failedFetch();
     void refreshLiveVersions();
     QCoro::Task<> userInstall(AbletonVersion version, QString archive);
     QCoro::Task<> openStaged(QString archive);
-    struct InstallationOutcome {
-        bool controllerGone = false; // nothing of the controller may be touched any more
-        std::exception_ptr failure;  // what `job` threw, if anything
-    };
-    // Installations share one staging folder: runs `job` once the one before it has finished.
-    QCoro::Task<InstallationOutcome> runInstallation(std::function<QCoro::Task<>()> job);
 
     const BuildEnvironment& m_environment;
     UserDefaults& m_defaults;
@@ -138,19 +137,16 @@ private:
     std::function<std::unique_ptr<AccessibilityNotifications>()> m_subscribeToAccessibility;
     const FileLogger& m_log;
 
-    CompanionClient* m_client;
-    int m_consecutiveFailures = 0;
     CompanionManager m_companionManager;
     AbletonSetupManager m_abletonSetupManager;
     std::unique_ptr<PermissionObserver> m_permissionObserver;
     DynamicStatus* m_dynamicStatus;
+    ControllerAlerts* m_alerts;
+    StatusPoller* m_poller;
+    InstallationQueue* m_installations;
     QList<AbletonVersion> m_abletonVersions;
-    bool m_installing = false;
-    std::optional<QString> m_alertMessage;
-    bool m_showLoginItemApprovalAlert = false;
     bool m_hasStarted = false;
     std::optional<Clock::time_point> m_startTime;
-    std::optional<Clock::time_point> m_lastCacheTime; // none: the distant past
 };
 
 } // namespace pylon

@@ -1,7 +1,7 @@
 #include "core/UninstallCleanup.h"
 
 #include "companion/CompanionManager.h"
-#include "diagnostics/FileLogger.h"
+#include "foundation/FileLogger.h"
 #include "platform/ServiceManager.h"
 #include "platform/UserDefaults.h"
 

@@ -1,7 +1,7 @@
 #include "core/UrlHandler.h"
 
-#include "core/BuildEnvironment.h"
-#include "diagnostics/FileLogger.h"
+#include "foundation/BuildEnvironment.h"
+#include "foundation/FileLogger.h"
 
 #include <QRegularExpression>
 #include <QUrl>

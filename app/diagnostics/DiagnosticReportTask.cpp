@@ -1,8 +1,9 @@
-#include "core/BuildEnvironment.h"
+#include "foundation/BuildEnvironment.h"
 #include "diagnostics/AtomicFileReplace.h"
 #include "diagnostics/DiagnosticError.h"
 #include "diagnostics/DiagnosticReporter.h"
-#include "diagnostics/FileLogger.h"
+#include "foundation/FileLogger.h"
+#include "foundation/OffMainThread.h"
 #include "diagnostics/ReportSaveLocation.h"
 #include "diagnostics/ZipArchive.h"
 #include "platform/Workspace.h"
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QUuid>
-#include <QtConcurrent/QtConcurrentRun>
 #include <filesystem>
 #include <qcoro/qcorofuture.h>
 
@@ -107,16 +107,17 @@ DiagnosticReportResult failed(const FileLogger& log, const QString& error) {
     return {DiagnosticReportResult::Outcome::failed, QString(), error};
 }
 
-QCoro::Task<DiagnosticReportResult> runReport(ReportJob job, ReportSaveLocation& saveLocation) {
+QCoro::Task<DiagnosticReportResult> runReport(ReportJob job, std::shared_ptr<ReportSaveLocation> saveLocation) {
     const FileLogger& log = *job.log;
-    const PreparedArchive prepared = co_await QtConcurrent::run(prepareArchive, job);
+    auto preparing = runOffMainThread([job] { return prepareArchive(job); });
+    const PreparedArchive prepared = (co_await preparing).get();
     if (prepared.error)
         co_return failed(log, *prepared.error);
 
     std::optional<QString> chosen;
     std::optional<QString> chooseError;
     try {
-        chosen = co_await saveLocation.chooseLocation(job.archiveName);
+        chosen = co_await saveLocation->chooseLocation(job.archiveName);
     } catch (const std::exception& error) {
         chooseError = QString::fromStdString(error.what());
     }
@@ -128,8 +129,8 @@ QCoro::Task<DiagnosticReportResult> runReport(ReportJob job, ReportSaveLocation&
     } else if (chosen) {
         const QString destination = QFileInfo(*chosen).absoluteFilePath();
         keepArchive = destination == QFileInfo(prepared.archivePath).absoluteFilePath();
-        const std::optional<QString> saveError =
-            co_await QtConcurrent::run(saveCopy, prepared.archivePath, destination);
+        auto saving = runOffMainThread([prepared, destination] { return saveCopy(prepared.archivePath, destination); });
+        const std::optional<QString> saveError = (co_await saving).get();
         if (saveError) {
             result = failed(log, *saveError);
         } else {
@@ -142,13 +143,16 @@ QCoro::Task<DiagnosticReportResult> runReport(ReportJob job, ReportSaveLocation&
 
     const std::optional<QString> archiveToRemove =
         keepArchive ? std::nullopt : std::optional<QString>(prepared.archivePath);
-    co_await QtConcurrent::run(removeTemporaryItems, prepared.workingFolder, archiveToRemove);
+    auto removing = runOffMainThread(
+        [prepared, archiveToRemove] { removeTemporaryItems(prepared.workingFolder, archiveToRemove); });
+    (co_await removing).get();
     co_return result;
 }
 
 } // namespace
 
-QCoro::Task<DiagnosticReportResult> DiagnosticReporter::generateReport(ReportSaveLocation& saveLocation) const {
+QCoro::Task<DiagnosticReportResult>
+DiagnosticReporter::generateReport(std::shared_ptr<ReportSaveLocation> saveLocation) const {
     m_log.info(QStringLiteral("Generating diagnostic report"));
     const DiagnosticInfo info = collectInfo();
 
@@ -162,7 +166,7 @@ QCoro::Task<DiagnosticReportResult> DiagnosticReporter::generateReport(ReportSav
     job.companionLog = m_environment.companionLogFile();
     job.temporaryDirectory = m_options.temporaryDirectory;
     job.archiveName = archiveName(currentTime());
-    return runReport(std::move(job), saveLocation);
+    return runReport(std::move(job), std::move(saveLocation));
 }
 
 } // namespace pylon

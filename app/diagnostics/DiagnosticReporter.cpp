@@ -1,6 +1,6 @@
 #include "diagnostics/DiagnosticReporter.h"
 
-#include "core/BuildEnvironment.h"
+#include "foundation/BuildEnvironment.h"
 #include "platform/SystemInfo.h"
 #include "status/DynamicStatus.h"
 

@@ -2,12 +2,13 @@
 
 #include "diagnostics/DiagnosticInfo.h"
 #include "diagnostics/LogProcessor.h"
-#include "live/AbletonSetupManager.h"
+#include "status/AbletonVersion.h"
 
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <qcoro/qcorotask.h>
 
@@ -77,9 +78,9 @@ public:
 
     // Collects, packs and saves the report, logging the outcome. The snapshot is taken before the
     // call returns; file work runs on worker threads, so the caller's thread is never blocked.
-    // The reporter may be dropped once the call returns; `saveLocation`, the logger
-    // and the options' workspace must stay alive until the task finishes.
-    QCoro::Task<DiagnosticReportResult> generateReport(ReportSaveLocation& saveLocation) const;
+    // The reporter may be dropped once the call returns; the logger and the options' workspace
+    // must stay alive until the task finishes.
+    QCoro::Task<DiagnosticReportResult> generateReport(std::shared_ptr<ReportSaveLocation> saveLocation) const;
 
     // "2025-03-04T09:15:02Z": the moment in UTC, whatever the local time zone.
     static QString isoTimestamp(const QDateTime& time);

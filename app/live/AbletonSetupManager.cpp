@@ -1,6 +1,7 @@
 #include "live/AbletonSetupManager.h"
+#include "foundation/VersionCompare.h"
 
-#include "diagnostics/FileLogger.h"
+#include "foundation/FileLogger.h"
 #include "live/LibraryConfig.h"
 
 #include <QDir>

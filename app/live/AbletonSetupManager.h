@@ -1,5 +1,7 @@
 #pragma once
 
+#include "status/AbletonVersion.h"
+
 #include <QList>
 #include <QString>
 #include <optional>
@@ -15,16 +17,7 @@ class Workspace;
 // (the bundle's "Pylon.zip") into a User Library's "Remote Scripts" folder.
 class AbletonSetupManager {
 public:
-    // One detected Live User Library, or one Live major version whose library was not found.
-    struct AbletonVersion {
-        QString id;      // the User Library path, or "no-library-" + major version
-        QString version; // the major version, e.g. "12"
-        QString displayName; // "Live 12 User Library"
-        std::optional<QString> userLibraryPath;         // present when the configured library exists
-        std::optional<QString> expectedUserLibraryPath; // present whenever Library.cfg named a library
-        bool isRemoteScriptInstalled = false;           // "Remote Scripts/Pylon" exists in the library
-        bool operator==(const AbletonVersion&) const = default;
-    };
+    using AbletonVersion = pylon::AbletonVersion;
 
     // One qualifying preference folder ("Live 12.1.5").
     struct PreferenceFolder {
@@ -88,11 +81,5 @@ private:
     Workspace& m_workspace;
     Options m_options;
 };
-
-using AbletonVersion = AbletonSetupManager::AbletonVersion;
-
-// Compares version strings numerically: runs of digits by value, other characters as they are
-// ("12.10" > "12.9", "12.1b10" > "12.1b9"). Negative, zero or positive like strcmp.
-int compareVersionsNumerically(const QString& a, const QString& b);
 
 } // namespace pylon

@@ -1,7 +1,8 @@
 // Installation of the control script: unpacking the bundle's archive into the staging folder and
 // copying the staged folder into a User Library.
 
-#include "diagnostics/FileLogger.h"
+#include "foundation/FileLogger.h"
+#include "foundation/OffMainThread.h"
 #include "live/AbletonSetupManager.h"
 #include "live/LibraryConfig.h"
 #include "live/RemoteScriptFiles.h"
@@ -10,10 +11,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QtConcurrent/QtConcurrentRun>
 #include <coroutine>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <qcoro/qcorofuture.h>
@@ -42,25 +41,6 @@ QString stagingRootOf(const AbletonSetupManager::Options& options) {
 
 QString parentOf(const QString& path) {
     return QFileInfo(path).absolutePath();
-}
-
-// Runs `work` on the thread pool. The future holds what `work` threw, if anything; the caller
-// awaits it and passes it to rethrowIfFailed. (Not a coroutine itself: g++ 12 can destroy a
-// temporary argument of a coroutine twice when the call is part of a co_await expression.)
-QFuture<std::exception_ptr> runOffMainThread(std::function<void()> work) {
-    return QtConcurrent::run([work = std::move(work)]() -> std::exception_ptr {
-        try {
-            work();
-            return nullptr;
-        } catch (...) {
-            return std::current_exception();
-        }
-    });
-}
-
-void rethrowIfFailed(const std::exception_ptr& failure) {
-    if (failure)
-        std::rethrow_exception(failure);
 }
 
 // Awaits the end of a process's Starting state: Running, or NotRunning when it could not be started.
@@ -99,13 +79,13 @@ QCoro::Task<QString> stage(Context context, QString archivePath) {
         throw RemoteScriptError(RemoteScriptError::Kind::noDataFolder);
     const QString staged = root + QLatin1Char('/') + context.options.remoteScriptFolderName;
 
-    QFuture<std::exception_ptr> preparation = runOffMainThread([root, staged] {
+    auto preparation = runOffMainThread([root, staged] {
         makeFolder(parentOf(root));
         // A link in place of the staged folder goes as a link: nothing outside is removed.
         removeItem(staged);
         makeFolder(root);
     });
-    rethrowIfFailed(co_await preparation);
+    (co_await preparation).get();
 
     // An absolute path can never be mistaken for an option.
     const QString archive = QFileInfo(archivePath).absoluteFilePath();
@@ -140,13 +120,13 @@ QCoro::Task<> install(Context context, AbletonSetupManager::AbletonVersion versi
     const QString staged = co_await stage(context, archivePath);
     const QString destination = appendPathComponent(*version.userLibraryPath, QStringLiteral("Remote Scripts")) +
                                 QLatin1Char('/') + context.options.remoteScriptFolderName;
-    QFuture<std::exception_ptr> copy = runOffMainThread([staged, destination, log = context.log] {
+    auto copy = runOffMainThread([staged, destination, log = context.log] {
         makeFolder(parentOf(destination));
         // Copied beside the old copy and swapped in when complete, so a failure keeps the old one.
         replaceWithCopy(staged, destination);
         log->debug(QStringLiteral("copyRemoteScript: installed to ") + destination);
     });
-    rethrowIfFailed(co_await copy);
+    (co_await copy).get();
     context.log->info(QStringLiteral("installRemoteScript: installed to ") + destination);
 }
 
@@ -156,12 +136,11 @@ QCoro::Task<> openStaged(Context context, QString archivePath) {
         throw RemoteScriptError(RemoteScriptError::Kind::noDataFolder);
     const QString staged = root + QLatin1Char('/') + context.options.remoteScriptFolderName;
 
-    bool alreadyStaged = false;
-    QFuture<std::exception_ptr> check = runOffMainThread([&alreadyStaged, root, staged] {
+    auto check = runOffMainThread([root, staged] {
         makeFolder(parentOf(root));
-        alreadyStaged = itemExists(staged);
+        return itemExists(staged);
     });
-    rethrowIfFailed(co_await check);
+    const bool alreadyStaged = (co_await check).get();
     if (!alreadyStaged)
         co_await stage(context, archivePath);
 

@@ -22,8 +22,8 @@ PermissionObserver::~PermissionObserver() = default;
 
 void PermissionObserver::accessibilityDidChange() {
     const Clock::time_point now = m_clock.now();
-    const double interval = m_isInStartupPhase() ? startupInterval : regularInterval;
-    if (m_lastCallbackTime && secondsBetween(*m_lastCallbackTime, now) < interval)
+    const std::chrono::milliseconds interval = m_isInStartupPhase() ? startupInterval : regularInterval;
+    if (m_lastCallbackTime && now - *m_lastCallbackTime < interval)
         return;
     m_lastCallbackTime = now;
     m_onAccessibilityChange();

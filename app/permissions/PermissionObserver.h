@@ -1,8 +1,9 @@
 #pragma once
 
-#include "core/Clock.h"
+#include "foundation/Clock.h"
 
 #include <QObject>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,8 +18,8 @@ class AccessibilityNotifications;
 class PermissionObserver : public QObject {
     Q_OBJECT
 public:
-    static constexpr double startupInterval = 0.5;
-    static constexpr double regularInterval = 2.0;
+    static constexpr std::chrono::milliseconds startupInterval{500};
+    static constexpr std::chrono::milliseconds regularInterval{2000};
 
     PermissionObserver(std::function<bool()> isInStartupPhase, std::function<void()> onAccessibilityChange,
                        std::unique_ptr<AccessibilityNotifications> notifications, const Clock& clock,

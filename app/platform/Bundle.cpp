@@ -61,6 +61,11 @@ std::optional<QString> Bundle::resourcePath(const QString& name, const QString& 
     return path;
 }
 
+BundleFacts Bundle::facts() const {
+    return BundleFacts{identifier(), infoValue(QStringLiteral("CFBundleShortVersionString")).value_or(QVariant()),
+                       infoValue(QStringLiteral("CFBundleVersion")).value_or(QVariant()), m_path};
+}
+
 QString Bundle::contentsPath() const {
     return m_path + QStringLiteral("/Contents");
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/BuildEnvironment.h"
+
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -38,6 +40,9 @@ public:
     std::optional<QString> resourcePath(const QString& name, const QString& extension) const;
 
     QString contentsPath() const;
+
+    // What the build environment is made of.
+    BundleFacts facts() const;
 
 private:
     QString m_path;

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "platform/ServiceAgent.h"
+
 #include <QString>
-#include <QStringList>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 
 namespace pylon {
 
-class BuildEnvironment;
+class FileLogger;
 
 // A failure of the service manager, carrying the description the user is shown.
 class ServiceError : public std::runtime_error {
@@ -17,9 +18,9 @@ public:
     QString description() const { return QString::fromStdString(what()); }
 };
 
-// The operating system's service manager, for the companion's launch agent: the agent is the
-// bundle's launch-agent plist (Contents/Library/LaunchAgents/<launchAgentPlistName>), its label is
-// `companionLabel`. Every call asks the system afresh; nothing is cached between calls.
+// The operating system's service manager, for the companion's launch agent (a ServiceAgent: the
+// bundle's launch-agent plist and its label). Every call asks the system afresh; nothing is cached
+// between calls.
 class ServiceManager {
 public:
     // Agent status values as the system reports them; other values may occur and are passed on.
@@ -59,14 +60,20 @@ public:
     // Shows where the user approves login items; where there is no such place, does nothing.
     virtual void openLoginItemsSettings() = 0;
 
-    // `launchctl kickstart [-k] gui/<uid>/<label>`: asks the system to start the agent ("-k": stop a
-    // running instance first). Returns as soon as the request is launched, without waiting for its
-    // outcome. Throws ServiceError only when the request cannot be launched at all.
-    virtual void kickstart(const QStringList& arguments) = 0;
+    // How kickstart() treats an agent that is running already.
+    enum class Kickstart {
+        start,   // leave it running (`launchctl kickstart`)
+        restart, // stop it first, then start it again (`launchctl kickstart -k`)
+    };
+
+    // Asks the system to start the agent. Returns as soon as the request is launched, without
+    // waiting for its outcome. Throws ServiceError only when the request cannot be launched at all.
+    virtual void kickstart(Kickstart how) = 0;
 };
 
 // The backend for this machine: PYLON_SERVICE_BACKEND=systemd|process forces one; otherwise
-// systemd when a systemd user manager answers, else the process backend.
-std::unique_ptr<ServiceManager> createServiceManager(const BuildEnvironment& environment);
+// systemd when a systemd user manager answers, else the process backend. The choice is logged to
+// `log`, which also receives the backend's own messages and must outlive it.
+std::unique_ptr<ServiceManager> createServiceManager(const ServiceAgent& agent, const FileLogger& log);
 
 } // namespace pylon

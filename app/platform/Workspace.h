@@ -5,6 +5,8 @@
 
 namespace pylon {
 
+class FileLogger;
+
 // Opening things the way the desktop does: URLs in their handler, files in their default
 // application, folders in the file manager.
 class Workspace {
@@ -20,9 +22,16 @@ public:
 // The desktop's workspace (xdg-open, the FileManager1 D-Bus service).
 class DesktopWorkspace final : public Workspace {
 public:
+    // What cannot be opened here is logged to `log`, which must outlive the workspace.
+    explicit DesktopWorkspace(const FileLogger& log)
+        : m_log(log) {}
+
     bool openUrl(const QUrl& url) override;
     bool openFile(const QString& path) override;
     bool revealFile(const QString& path) override;
+
+private:
+    const FileLogger& m_log;
 };
 
 } // namespace pylon

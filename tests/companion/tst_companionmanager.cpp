@@ -3,9 +3,9 @@
 #include "TestBundle.h"
 
 #include "companion/CompanionManager.h"
-#include "core/BuildEnvironment.h"
-#include "diagnostics/FileLogger.h"
-#include "diagnostics/LogWriter.h"
+#include "foundation/BuildEnvironment.h"
+#include "foundation/FileLogger.h"
+#include "foundation/LogWriter.h"
 #include "platform/Bundle.h"
 #include "platform/UserDefaults.h"
 
@@ -23,7 +23,7 @@ namespace {
 struct Setup {
     explicit Setup(const QString& identifier = QStringLiteral("net.ostrand.Pylon"), bool withCompanion = true)
         : bundlePath(makeBundle(home.path(), QStringLiteral("Pylon"), bundleInfo(identifier, "2.1.0", "57")))
-        , environment(Bundle::atPath(bundlePath), QStringLiteral("arm64"), home.dataHome())
+        , environment(Bundle::atPath(bundlePath).facts(), QStringLiteral("arm64"), home.dataHome())
         , defaults(identifier, home.configHome())
         , writer(home.path() + QStringLiteral("/logs"), home.path() + QStringLiteral("/logs/test.log"))
         , logger(QStringLiteral("companion-manager"), identifier, writer)
@@ -125,8 +125,7 @@ private slots:
         const QByteArray before = readFile(s.defaults.filePath());
         QCOMPARE(s.manager.ensureRunningViaLaunchd(), LaunchOutcome::kickstarted());
         QCOMPARE(s.services.kickstarts.size(), 1);
-        QCOMPARE(s.services.kickstarts.first(),
-                 (QStringList{"kickstart", QStringLiteral("gui/%1/net.ostrand.PylonCompanion").arg(::getuid())}));
+        QCOMPARE(s.services.kickstarts.first(), ServiceManager::Kickstart::start);
         QVERIFY(s.services.actions().isEmpty());
         s.defaults.synchronize();
         QCOMPARE(readFile(s.defaults.filePath()), before);
@@ -187,8 +186,7 @@ private slots:
     void developmentModeTagsEveryLineAndTargetsTheDevLabel() {
         Setup s(QStringLiteral("net.ostrand.Pylon-Dev"));
         s.manager.restart();
-        QCOMPARE(s.services.kickstarts.first(),
-                 (QStringList{"kickstart", "-k", QStringLiteral("gui/%1/net.ostrand.PylonCompanion-Dev").arg(::getuid())}));
+        QCOMPARE(s.services.kickstarts.first(), ServiceManager::Kickstart::restart);
         s.manager.ensureRunningViaLaunchd();
         for (const QString& line : s.logMessages())
             QVERIFY2(line.startsWith(QStringLiteral("[Pylon-Dev][CompanionManager] ")), qPrintable(line));

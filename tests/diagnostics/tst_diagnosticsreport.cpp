@@ -1,13 +1,13 @@
 #include "Fakes.h"
 #include "TemporaryHome.h"
 #include "TestBundle.h"
-#include "core/BuildEnvironment.h"
+#include "foundation/BuildEnvironment.h"
 #include "diagnostics/AtomicFileReplace.h"
 #include "diagnostics/DiagnosticError.h"
 #include "diagnostics/DiagnosticReporter.h"
-#include "diagnostics/FileLogger.h"
+#include "foundation/FileLogger.h"
 #include "diagnostics/LogTail.h"
-#include "diagnostics/LogWriter.h"
+#include "foundation/LogWriter.h"
 #include "diagnostics/PrettyJson.h"
 #include "diagnostics/ReportSaveLocation.h"
 #include "platform/Bundle.h"
@@ -80,7 +80,8 @@ struct LocalZone { // local time is Nepal's (UTC+05:45) while it lives
 struct ReportFixture {
     explicit ReportFixture(const QString& id = QStringLiteral("net.ostrand.Pylon"))
         : environment(Bundle::atPath(pylon::test::makeBundle(
-                          home.path(), "Pylon", pylon::test::bundleInfo(id, QStringLiteral("1.2.3"), "45"))),
+                          home.path(), "Pylon", pylon::test::bundleInfo(id, QStringLiteral("1.2.3"), "45")))
+                          .facts(),
                       QStringLiteral("x86_64"), home.dataHome())
         , defaults(id, home.path() + "/defaults")
         , status(defaults)
@@ -339,7 +340,7 @@ private slots:
         const QString destination = writeBytes(home + "/saved/" + (full ? archiveName : "report.zip"), "older");
         pylon::test::FakeWorkspace workspace;
         const DiagnosticReporter reporter = f.reporter([&](auto& options) { options.workspace = &workspace; });
-        PathReportSaveLocation location(full ? home + "/saved" : destination);
+        auto location = std::make_shared<PathReportSaveLocation>(full ? home + "/saved" : destination);
         const DiagnosticReportResult result = QCoro::waitFor(reporter.generateReport(location));
         QCOMPARE(f.time.offsetFromUtc(), 20700); // the zone is in effect
         QCOMPARE(result.outcome, Outcome::saved);
@@ -389,11 +390,11 @@ private slots:
         ReportFixture f;
         writeBytes(f.environment.companionLogFile(), "a line\n");
         const QString destination = writeBytes(f.home.path() + "/saved/report.zip", "old report");
-        FakeSaveLocation location(failure == "cancelled" ? std::nullopt : std::optional(destination));
+        auto location = std::make_shared<FakeSaveLocation>(failure == "cancelled" ? std::nullopt : std::optional(destination));
         if (failure.startsWith("archive"))
             writeBytes(f.temporaryDirectory() + "/" + archiveName + "/keep", "x");
         else if (failure.startsWith("choosing"))
-            location.failure = QStringLiteral("dialog gone");
+            location->failure = QStringLiteral("dialog gone");
         else if (failure.startsWith("staging"))
             QVERIFY(QDir().mkpath(replacementStagingPath(destination)));
 
@@ -406,7 +407,7 @@ private slots:
         QVERIFY2(result.error.startsWith(errorStart) && result.error.isEmpty() == errorStart.isNull(),
                  qPrintable(result.error));
         const bool asked = failure == "cancelled" || failure.startsWith("choosing") || failure.startsWith("staging");
-        QCOMPARE(location.suggestedNames, asked ? QStringList{archiveName} : QStringList());
+        QCOMPARE(location->suggestedNames, asked ? QStringList{archiveName} : QStringList());
         const char* failed = failure == "cancelled" ? nullptr : "Failed to generate diagnostic report";
         QCOMPARE(f.loggedLines(), loggedAfterGenerating(failed, "error", result.error));
         QCOMPARE(readFile(destination), QByteArray("old report"));

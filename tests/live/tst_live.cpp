@@ -1,8 +1,9 @@
 #include "Fakes.h"
 #include "TemporaryHome.h"
-#include "diagnostics/FileLogger.h"
-#include "diagnostics/LogWriter.h"
+#include "foundation/FileLogger.h"
+#include "foundation/LogWriter.h"
 #include "live/AbletonSetupManager.h"
+#include "foundation/VersionCompare.h"
 
 #include <QDirIterator>
 #include <QLoggingCategory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Clock.h"
+#include "foundation/Clock.h"
 #include "platform/ServiceManager.h"
 #include "platform/Workspace.h"
 
@@ -15,8 +15,10 @@ namespace pylon::test {
 class FakeClock final : public Clock {
 public:
     time_point now() const override { return m_now; }
-    void advance(double seconds) {
-        m_now += std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+    void advance(double seconds) { advance(std::chrono::duration<double>(seconds)); }
+    template <typename Rep, typename Period>
+    void advance(std::chrono::duration<Rep, Period> duration) {
+        m_now += std::chrono::duration_cast<std::chrono::steady_clock::duration>(duration);
     }
 
 private:
@@ -44,8 +46,8 @@ public:
         statusValue = notRegistered;
     }
     void openLoginItemsSettings() override { calls << QStringLiteral("openLoginItems"); }
-    void kickstart(const QStringList& arguments) override {
-        kickstarts << arguments;
+    void kickstart(Kickstart how) override {
+        kickstarts << how;
         if (kickstartError)
             throw ServiceError(kickstartError->toStdString());
     }
@@ -65,7 +67,7 @@ public:
     std::optional<QString> unregisterError;
     std::optional<QString> kickstartError;
     QStringList calls;
-    QList<QStringList> kickstarts;
+    QList<Kickstart> kickstarts;
 };
 
 class FakeWorkspace final : public Workspace {

@@ -1,6 +1,6 @@
 #include "platform/Workspace.h"
 
-#include "diagnostics/FileLogger.h"
+#include "foundation/FileLogger.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -22,7 +22,7 @@ bool DesktopWorkspace::openUrl(const QUrl& url) {
         return false;
     // macOS System Settings panes have no counterpart here.
     if (url.scheme() == QLatin1String("x-apple.systempreferences")) {
-        FileLogger::menubar().debug(QStringLiteral("No settings pane for ") + url.toString());
+        m_log.debug(QStringLiteral("No settings pane for ") + url.toString());
         return false;
     }
     return xdgOpen(url.toString(QUrl::FullyEncoded));

@@ -1,9 +1,9 @@
 #include "platform/linux/ProcessServiceManager.h"
 
-#include "diagnostics/FileLogger.h"
+#include "foundation/FileLogger.h"
+#include "foundation/OffMainThread.h"
 #include "platform/PropertyList.h"
-#include "platform/SystemInfo.h"
-#include "platform/linux/SystemdServiceManager.h"
+#include "platform/linux/LaunchAgentJob.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -11,10 +11,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
-#include <QThreadPool>
 #include <csignal>
-#include <mutex>
+#include <memory>
 #include <optional>
+#include <qcoro/qcorofuture.h>
+#include <qcoro/qcorotask.h>
 #include <thread>
 #include <unistd.h>
 
@@ -25,20 +26,15 @@ namespace {
 const QString programKey = QStringLiteral("Program");
 const QString argumentsKey = QStringLiteral("ProgramArguments");
 
-// Everything needed to start or stop the companion, held by value so a worker can carry it past
-// the life of the manager.
+// Everything needed to start or stop the companion, held by value so a restart can carry it past
+// the life of the manager. The logger lives for the process.
 struct Companion {
     QString program;
     QStringList arguments;
     QString registrationFile;
     QString pidFile;
+    const FileLogger* log = nullptr;
 };
-
-// One start or stop at a time in this process; never destroyed, as a worker may still hold it at exit.
-std::mutex& companionMutex() {
-    static auto* mutex = new std::mutex;
-    return *mutex;
-}
 
 struct ProcessIdentity {
     qint64 pid = 0;
@@ -118,7 +114,7 @@ void stopCompanion(const Companion& companion) {
     if (identity && isRunning(*identity)) {
         signalCompanion(*identity, SIGTERM);
         if (!waitForExit(*identity, ProcessServiceManager::stopGraceMs)) {
-            FileLogger::companionManager().info(
+            companion.log->info(
                 QStringLiteral("process: companion %1 ignored SIGTERM, sending SIGKILL").arg(identity->pid));
             signalCompanion(*identity, SIGKILL);
             waitForExit(*identity, 1000);
@@ -156,7 +152,7 @@ void startUnlessRunning(const Companion& companion) {
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(QByteArray::number(pid) + ' ' + QByteArray::number(state ? state->startTime : 0) + '\n') < 0 ||
         !file.commit()) {
-        FileLogger::companionManager().error(
+        companion.log->error(
             QStringLiteral("process: companion started (pid %1) but %2 cannot be written")
                 .arg(pid)
                 .arg(companion.pidFile));
@@ -177,33 +173,51 @@ std::optional<Companion> readRegistration(const QString& path) {
     return companion;
 }
 
+// Stops the companion off the main thread (the stop may take the whole grace period), then starts
+// it again unless it was unregistered meanwhile. `restarting` is true until it is done, so a plain
+// start in between leaves the decision to this restart.
+QCoro::Task<> restart(Companion companion, std::shared_ptr<bool> restarting) {
+    *restarting = true;
+    auto stopping = runOffMainThread([companion] { stopCompanion(companion); });
+    co_await stopping;
+    *restarting = false;
+    if (!QFileInfo::exists(companion.registrationFile))
+        co_return; // unregistered meanwhile
+    try {
+        startUnlessRunning(companion);
+    } catch (const ServiceError& e) {
+        companion.log->error(QStringLiteral("process: restart failed - ") + e.description());
+    }
+}
+
 } // namespace
 
-ProcessServiceManager::ProcessServiceManager(const BuildEnvironment& environment)
-    : m_environment(environment) {}
+ProcessServiceManager::ProcessServiceManager(ServiceAgent agent, const FileLogger& log)
+    : m_agent(std::move(agent))
+    , m_log(log)
+    , m_restarting(std::make_shared<bool>(false)) {}
 
 QString ProcessServiceManager::stateDirectory() const {
-    return SystemInfo::dataHome() + QLatin1Char('/') + m_environment.appSupportFolderName() +
-           QStringLiteral("/service");
+    return m_agent.stateDirectory;
 }
 
 QString ProcessServiceManager::registrationFilePath() const {
-    return stateDirectory() + QLatin1Char('/') + m_environment.companionLabel() + QStringLiteral(".registered");
+    return stateDirectory() + QLatin1Char('/') + m_agent.label + QStringLiteral(".registered");
 }
 
 QString ProcessServiceManager::pidFilePath() const {
-    return stateDirectory() + QLatin1Char('/') + m_environment.companionLabel() + QStringLiteral(".pid");
+    return stateDirectory() + QLatin1Char('/') + m_agent.label + QStringLiteral(".pid");
 }
 
 qint64 ProcessServiceManager::status() {
-    if (!QFileInfo::exists(LaunchAgentJob::plistPathIn(m_environment)))
+    if (!QFileInfo::exists(m_agent.plistPath()))
         return notFound;
     return QFileInfo::exists(registrationFilePath()) ? enabled : notRegistered;
 }
 
 void ProcessServiceManager::registerAgent() {
-    const LaunchAgentJob job = LaunchAgentJob::read(m_environment);
-    const Companion companion{job.program, job.arguments, registrationFilePath(), pidFilePath()};
+    const LaunchAgentJob job = LaunchAgentJob::read(m_agent);
+    const Companion companion{job.program, job.arguments, registrationFilePath(), pidFilePath(), &m_log};
 
     QDir().mkpath(stateDirectory());
     const QVariantMap registration{{programKey, job.program}, {argumentsKey, job.arguments}};
@@ -215,7 +229,6 @@ void ProcessServiceManager::registerAgent() {
     }
     if (!job.runAtLoad)
         return;
-    const std::lock_guard lock(companionMutex());
     try {
         startUnlessRunning(companion);
     } catch (const ServiceError&) {
@@ -226,8 +239,7 @@ void ProcessServiceManager::registerAgent() {
 }
 
 void ProcessServiceManager::unregisterAgent() {
-    const Companion companion{{}, {}, registrationFilePath(), pidFilePath()};
-    const std::lock_guard lock(companionMutex());
+    const Companion companion{{}, {}, registrationFilePath(), pidFilePath(), &m_log};
     if (!QFileInfo::exists(companion.registrationFile) && !QFileInfo::exists(companion.pidFile))
         return;
     stopCompanion(companion);
@@ -238,45 +250,31 @@ void ProcessServiceManager::unregisterAgent() {
 }
 
 void ProcessServiceManager::openLoginItemsSettings() {
-    FileLogger::companionManager().debug(QStringLiteral("process: no login-items settings to open"));
+    m_log.debug(QStringLiteral("process: no login-items settings to open"));
 }
 
-void ProcessServiceManager::kickstart(const QStringList& arguments) {
+void ProcessServiceManager::kickstart(Kickstart how) {
     auto companion = readRegistration(registrationFilePath());
     if (!companion) {
-        FileLogger::companionManager().info(
-            QStringLiteral("process: %1 is not registered, nothing to start").arg(m_environment.companionLabel()));
+        m_log.info(QStringLiteral("process: %1 is not registered, nothing to start").arg(m_agent.label));
         return;
     }
     companion->registrationFile = registrationFilePath();
     companion->pidFile = pidFilePath();
+    companion->log = &m_log;
     const QFileInfo program(companion->program);
     if (!program.isFile() || !program.isExecutable()) {
         throw ServiceError(QStringLiteral("The companion program %1 is missing or not executable.")
                                .arg(companion->program)
                                .toStdString());
     }
-
-    if (!arguments.contains(QStringLiteral("-k"))) {
-        // A stop or restart under way on a worker decides on its own whether the companion runs.
-        const std::unique_lock lock(companionMutex(), std::try_to_lock);
-        if (lock.owns_lock())
-            startUnlessRunning(*companion);
+    if (how == Kickstart::restart) {
+        restart(*companion, m_restarting);
         return;
     }
-    // The stop may take the whole grace period, which the caller must not wait for. The worker
-    // holds values only, so the manager may be destroyed meanwhile.
-    QThreadPool::globalInstance()->start([companion = *companion] {
-        const std::lock_guard lock(companionMutex());
-        stopCompanion(companion);
-        if (!QFileInfo::exists(companion.registrationFile))
-            return; // unregistered meanwhile
-        try {
-            startUnlessRunning(companion);
-        } catch (const ServiceError& e) {
-            FileLogger::companionManager().error(QStringLiteral("process: restart failed - ") + e.description());
-        }
-    });
+    // A restart under way decides on its own whether the companion runs.
+    if (!*m_restarting)
+        startUnlessRunning(*companion);
 }
 
 } // namespace pylon

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "core/BuildEnvironment.h"
 #include "platform/ServiceManager.h"
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace pylon {
 
@@ -20,7 +20,8 @@ public:
     // How long a stopping companion has between SIGTERM and SIGKILL.
     static constexpr int stopGraceMs = 2000;
 
-    explicit ProcessServiceManager(const BuildEnvironment& environment);
+    // `log` receives the backend's own messages and must outlive every restart under way.
+    ProcessServiceManager(ServiceAgent agent, const FileLogger& log);
 
     QString backendName() const override { return QStringLiteral("process"); }
 
@@ -32,16 +33,18 @@ public:
     // Stops the companion and removes the registration; nothing to do when there is none.
     void unregisterAgent() override;
     void openLoginItemsSettings() override;
-    // Starts the registered companion unless it runs; with "-k" stops it first, on a worker thread
+    // Starts the registered companion unless it runs; a restart stops it first, off the main thread
     // so the caller never waits for the stop. Throws ServiceError when the program cannot be run.
-    void kickstart(const QStringList& arguments) override;
+    void kickstart(Kickstart how) override;
 
     QString stateDirectory() const;
     QString registrationFilePath() const;
     QString pidFilePath() const;
 
 private:
-    BuildEnvironment m_environment;
+    ServiceAgent m_agent;
+    const FileLogger& m_log;
+    std::shared_ptr<bool> m_restarting; // a restart is stopping the companion
 };
 
 } // namespace pylon

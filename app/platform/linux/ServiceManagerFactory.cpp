@@ -1,5 +1,4 @@
-#include "core/BuildEnvironment.h"
-#include "diagnostics/FileLogger.h"
+#include "foundation/FileLogger.h"
 #include "platform/ServiceManager.h"
 #include "platform/linux/ProcessServiceManager.h"
 #include "platform/linux/SystemdServiceManager.h"
@@ -35,28 +34,28 @@ bool systemdUserManagerAnswers() {
 
 } // namespace
 
-std::unique_ptr<ServiceManager> createServiceManager(const BuildEnvironment& environment) {
+std::unique_ptr<ServiceManager> createServiceManager(const ServiceAgent& agent, const FileLogger& log) {
     const QString forced = qEnvironmentVariable("PYLON_SERVICE_BACKEND").trimmed().toLower();
     std::unique_ptr<ServiceManager> manager;
     QString reason;
     if (forced == QLatin1String("systemd") || forced == QLatin1String("process")) {
         reason = QStringLiteral("forced by PYLON_SERVICE_BACKEND");
         if (forced == QLatin1String("systemd"))
-            manager = std::make_unique<SystemdServiceManager>(environment);
+            manager = std::make_unique<SystemdServiceManager>(agent, log);
         else
-            manager = std::make_unique<ProcessServiceManager>(environment);
+            manager = std::make_unique<ProcessServiceManager>(agent, log);
     } else {
         const QString ignored =
             forced.isEmpty() ? QString() : QStringLiteral("PYLON_SERVICE_BACKEND=%1 ignored, ").arg(forced);
         if (systemdUserManagerAnswers()) {
             reason = ignored + QStringLiteral("the systemd user manager answered");
-            manager = std::make_unique<SystemdServiceManager>(environment);
+            manager = std::make_unique<SystemdServiceManager>(agent, log);
         } else {
             reason = ignored + QStringLiteral("no systemd user manager answered");
-            manager = std::make_unique<ProcessServiceManager>(environment);
+            manager = std::make_unique<ProcessServiceManager>(agent, log);
         }
     }
-    FileLogger::companionManager().info(QStringLiteral("Service backend: %1 (%2)").arg(manager->backendName(), reason));
+    log.info(QStringLiteral("Service backend: %1 (%2)").arg(manager->backendName(), reason));
     return manager;
 }
 

@@ -1,7 +1,6 @@
 #include "platform/linux/SystemdServiceManager.h"
 
-#include "diagnostics/FileLogger.h"
-#include "platform/PropertyList.h"
+#include "foundation/FileLogger.h"
 #include "platform/SystemInfo.h"
 
 #include <QDir>
@@ -18,13 +17,6 @@ namespace {
 
 const QString systemctlName = QStringLiteral("systemctl");
 
-// Relative paths in a launch-agent plist are taken from the bundle root.
-QString absoluteInBundle(const QString& bundlePath, const QString& path) {
-    if (QDir::isAbsolutePath(path))
-        return QDir::cleanPath(path);
-    return QDir::cleanPath(bundlePath + QLatin1Char('/') + path);
-}
-
 // "%" starts a specifier wherever systemd reads a unit setting.
 QString escapeSpecifiers(QString text) {
     text.replace(QLatin1Char('%'), QStringLiteral("%%"));
@@ -38,68 +30,13 @@ QString commandText(const QStringList& arguments) {
 
 } // namespace
 
-QString LaunchAgentJob::plistPathIn(const BuildEnvironment& environment) {
-    return environment.bundlePath() + QStringLiteral("/Contents/Library/LaunchAgents/") +
-           environment.launchAgentPlistName();
-}
-
-LaunchAgentJob LaunchAgentJob::read(const BuildEnvironment& environment) {
-    LaunchAgentJob job;
-    job.plistPath = plistPathIn(environment);
-    if (!QFileInfo::exists(job.plistPath))
-        throw ServiceError(
-            QStringLiteral("The launch agent %1 is not in the application bundle.").arg(job.plistPath).toStdString());
-    const auto root = PropertyList::parseFile(job.plistPath);
-    if (!root || root->typeId() != QMetaType::QVariantMap)
-        throw ServiceError(QStringLiteral("The launch agent %1 cannot be read.").arg(job.plistPath).toStdString());
-    const QVariantMap plist = root->toMap();
-
-    const auto string = [&plist](const char* key) {
-        const QVariant value = plist.value(QLatin1String(key));
-        return value.typeId() == QMetaType::QString ? value.toString() : QString();
-    };
-    QStringList argumentVector;
-    for (const QVariant& value : plist.value(QStringLiteral("ProgramArguments")).toList()) {
-        if (value.typeId() == QMetaType::QString)
-            argumentVector << value.toString();
-    }
-
-    job.label = string("Label");
-    QString program = string("BundleProgram");
-    if (program.isEmpty())
-        program = string("Program");
-    if (program.isEmpty() && !argumentVector.isEmpty())
-        program = argumentVector.constFirst();
-    if (program.isEmpty())
-        throw ServiceError(QStringLiteral("The launch agent %1 names no program.").arg(job.plistPath).toStdString());
-    job.program = absoluteInBundle(environment.bundlePath(), program);
-    if (!argumentVector.isEmpty())
-        job.arguments = argumentVector.mid(1);
-
-    job.runAtLoad = plist.value(QStringLiteral("RunAtLoad")).toBool();
-    const QVariant keepAlive = plist.value(QStringLiteral("KeepAlive"));
-    if (keepAlive.typeId() == QMetaType::QVariantMap) {
-        // Of launchd's conditions only SuccessfulExit = false has a systemd equivalent; any other
-        // condition is taken as "keep it running".
-        const QVariantMap conditions = keepAlive.toMap();
-        const QVariant successfulExit = conditions.value(QStringLiteral("SuccessfulExit"));
-        job.restartOnFailure = successfulExit.typeId() == QMetaType::Bool && !successfulExit.toBool();
-        job.keepAlive = !job.restartOnFailure && !conditions.isEmpty();
-    } else {
-        job.keepAlive = keepAlive.typeId() == QMetaType::Bool && keepAlive.toBool();
-    }
-    const QVariant throttle = plist.value(QStringLiteral("ThrottleInterval"));
-    if (throttle.typeId() == QMetaType::LongLong && throttle.toLongLong() >= 0 && throttle.toLongLong() <= 3600)
-        job.throttleSeconds = int(throttle.toLongLong());
-    return job;
-}
-
-SystemdServiceManager::SystemdServiceManager(const BuildEnvironment& environment, int commandTimeoutMs)
-    : m_environment(environment)
+SystemdServiceManager::SystemdServiceManager(ServiceAgent agent, const FileLogger& log, int commandTimeoutMs)
+    : m_agent(std::move(agent))
+    , m_log(log)
     , m_commandTimeoutMs(commandTimeoutMs) {}
 
 QString SystemdServiceManager::unitName() const {
-    return m_environment.companionLabel() + QStringLiteral(".service");
+    return m_agent.label + QStringLiteral(".service");
 }
 
 QString SystemdServiceManager::unitFilePath() const {
@@ -202,13 +139,13 @@ void SystemdServiceManager::systemctlChecked(const QStringList& arguments) const
 }
 
 qint64 SystemdServiceManager::status() {
-    if (!QFileInfo::exists(LaunchAgentJob::plistPathIn(m_environment)))
+    if (!QFileInfo::exists(m_agent.plistPath()))
         return notFound;
     Outcome outcome;
     try {
         outcome = systemctl({QStringLiteral("is-enabled"), unitName()});
     } catch (const ServiceError& e) {
-        FileLogger::companionManager().error(QStringLiteral("systemd: unit state unknown - ") + e.description());
+        m_log.error(QStringLiteral("systemd: unit state unknown - ") + e.description());
         return notRegistered;
     }
     // The unit-file state; "static" is a unit without [Install] section (no RunAtLoad) that is
@@ -221,12 +158,12 @@ qint64 SystemdServiceManager::status() {
 }
 
 void SystemdServiceManager::registerAgent() {
-    const LaunchAgentJob job = LaunchAgentJob::read(m_environment);
+    const LaunchAgentJob job = LaunchAgentJob::read(m_agent);
     const QString path = unitFilePath();
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
-        file.write(unitText(job, m_environment.companionDisplayName()).toUtf8()) < 0 || !file.commit()) {
+        file.write(unitText(job, m_agent.displayName).toUtf8()) < 0 || !file.commit()) {
         throw ServiceError(
             QStringLiteral("The unit file %1 cannot be written: %2").arg(path, file.errorString()).toStdString());
     }
@@ -269,14 +206,14 @@ void SystemdServiceManager::unregisterAgent() {
 }
 
 void SystemdServiceManager::openLoginItemsSettings() {
-    FileLogger::companionManager().debug(QStringLiteral("systemd: no login-items settings to open"));
+    m_log.debug(QStringLiteral("systemd: no login-items settings to open"));
 }
 
-void SystemdServiceManager::kickstart(const QStringList& arguments) {
+void SystemdServiceManager::kickstart(Kickstart how) {
     const QString program = QStandardPaths::findExecutable(systemctlName);
     if (program.isEmpty())
         throw ServiceError("systemctl was not found on PATH.");
-    const QString verb = arguments.contains(QStringLiteral("-k")) ? QStringLiteral("restart") : QStringLiteral("start");
+    const QString verb = how == Kickstart::restart ? QStringLiteral("restart") : QStringLiteral("start");
     QProcess process;
     process.setProgram(program);
     process.setArguments({QStringLiteral("--user"), verb, unitName()});

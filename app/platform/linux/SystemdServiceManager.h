@@ -1,40 +1,20 @@
 #pragma once
 
-#include "core/BuildEnvironment.h"
 #include "platform/ServiceManager.h"
+#include "platform/linux/LaunchAgentJob.h"
 
 #include <QString>
 #include <QStringList>
 
 namespace pylon {
 
-// The job that the bundle's launch-agent plist describes, as the Linux backends run it. The program
-// comes from BundleProgram (relative to the bundle), else Program, else ProgramArguments[0]; relative
-// paths are taken from the bundle root. ProgramArguments is the whole argument vector, so its first
-// entry (the program's own name) is not passed on.
-struct LaunchAgentJob {
-    QString plistPath;
-    QString label;         // the plist's Label, for information; units and files use companionLabel
-    QString program;       // absolute path
-    QStringList arguments; // after the program
-    bool runAtLoad = false;
-    bool keepAlive = false;        // restart whenever it exits
-    bool restartOnFailure = false; // KeepAlive { SuccessfulExit = false }: restart after a failure only
-    int throttleSeconds = 5;       // ThrottleInterval, the pause before a restart
-
-    // `<bundle>/Contents/Library/LaunchAgents/<launchAgentPlistName>`.
-    static QString plistPathIn(const BuildEnvironment& environment);
-    // Reads the plist of `environment`'s bundle. Throws ServiceError when it is missing, malformed
-    // or names no program.
-    static LaunchAgentJob read(const BuildEnvironment& environment);
-};
-
-// The systemd backend: the agent is the user unit `<companionLabel>.service`, generated from the
+// The systemd backend: the agent is the user unit `<label>.service`, generated from the
 // launch-agent plist into `<XDG config home>/systemd/user/`. `systemctl` is looked up on PATH at
 // every call; each synchronous call is bounded by the command timeout.
 class SystemdServiceManager final : public ServiceManager {
 public:
-    explicit SystemdServiceManager(const BuildEnvironment& environment, int commandTimeoutMs = 30000);
+    // `log` receives the backend's own messages and must outlive it.
+    SystemdServiceManager(ServiceAgent agent, const FileLogger& log, int commandTimeoutMs = 30000);
 
     QString backendName() const override { return QStringLiteral("systemd"); }
 
@@ -47,8 +27,8 @@ public:
     // is thrown afterwards. Does nothing when there is no unit file.
     void unregisterAgent() override;
     void openLoginItemsSettings() override;
-    // `systemctl --user start <unit>`, or `restart` when the arguments hold "-k"; not awaited.
-    void kickstart(const QStringList& arguments) override;
+    // `systemctl --user start <unit>`, or `restart`; not awaited.
+    void kickstart(Kickstart how) override;
 
     QString unitName() const;
     QString unitFilePath() const;
@@ -71,7 +51,8 @@ private:
     // The same, throwing ServiceError with systemctl's error output on a non-zero exit.
     void systemctlChecked(const QStringList& arguments) const;
 
-    BuildEnvironment m_environment;
+    ServiceAgent m_agent;
+    const FileLogger& m_log;
     int m_commandTimeoutMs;
 };
 

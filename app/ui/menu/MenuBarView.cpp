@@ -1,7 +1,9 @@
 #include "ui/menu/MenuBarView.h"
 
-#include "core/PylonController.h"
-#include "diagnostics/FileLogger.h"
+#include "core/ControllerAlerts.h"
+#include "core/ViewControllerProtocols.h"
+#include "status/DynamicStatus.h"
+#include "foundation/FileLogger.h"
 #include "ui/common/Symbols.h"
 
 #include <QAction>
@@ -12,7 +14,7 @@
 
 namespace pylon::ui {
 
-MenuBarView::MenuBarView(PylonController& controller, const QString& appDisplayName, std::function<void()> onAppear,
+MenuBarView::MenuBarView(MenuControllerProtocol& controller, const QString& appDisplayName, std::function<void()> onAppear,
                          QObject* parent)
     : QObject(parent)
     , m_controller(controller)
@@ -48,7 +50,7 @@ MenuBarView::MenuBarView(PylonController& controller, const QString& appDisplayN
     });
 
     connect(&m_controller.dynamicStatus(), &DynamicStatus::changed, this, &MenuBarView::render);
-    connect(&m_controller, &PylonController::alertsChanged, this, &MenuBarView::updateAlerts);
+    connect(&m_controller.alerts(), &ControllerAlerts::changed, this, &MenuBarView::updateAlerts);
     render();
     updateAlerts();
 }
@@ -70,15 +72,15 @@ void MenuBarView::show() {
         m_onAppear();
 }
 
-bool MenuBarView::isTrayHostAvailable() {
-    return reportTrayHost(QSystemTrayIcon::isSystemTrayAvailable());
+bool MenuBarView::isTrayHostAvailable(const FileLogger& log) {
+    return reportTrayHost(QSystemTrayIcon::isSystemTrayAvailable(), log);
 }
 
-bool MenuBarView::reportTrayHost(bool available) {
+bool MenuBarView::reportTrayHost(bool available, const FileLogger& log) {
     if (!available) {
         static std::once_flag logged;
-        std::call_once(logged, [] {
-            FileLogger::menubar().info(
+        std::call_once(logged, [&log] {
+            log.info(
                 QStringLiteral("No system tray available: showing the main window instead, so Pylon stays reachable"));
         });
     }
@@ -103,28 +105,28 @@ void MenuBarView::updateAlerts() {
     switch (m_shown) {
     case ShownAlert::error:
         // One message at a time: a later failure replaces the text of the open alert.
-        if (!m_controller.alertMessage()) {
+        if (!m_controller.alerts().alertMessage()) {
             if (m_box)
                 m_box->close();
         } else if (m_box) {
-            m_box->setInformativeText(*m_controller.alertMessage());
+            m_box->setInformativeText(*m_controller.alerts().alertMessage());
         }
         return;
     case ShownAlert::approval:
-        if (!m_controller.showLoginItemApprovalAlert() && m_box)
+        if (!m_controller.alerts().showLoginItemApprovalAlert() && m_box)
             m_box->close();
         return;
     case ShownAlert::none:
         break;
     }
 
-    if (m_controller.alertMessage()) {
+    if (m_controller.alerts().alertMessage()) {
         m_shown = ShownAlert::error;
         const QPointer<QMessageBox> box =
-            Alerts::present(errorAlert(m_controller.alertMessage()), [this](int) { dismissError(); });
+            Alerts::present(errorAlert(m_controller.alerts().alertMessage()), [this](int) { dismissError(); });
         if (box)
             m_box = box;
-    } else if (m_controller.showLoginItemApprovalAlert()) {
+    } else if (m_controller.alerts().showLoginItemApprovalAlert()) {
         m_shown = ShownAlert::approval;
         const QPointer<QMessageBox> box =
             Alerts::present(loginItemApprovalAlert(), [this](int index) { dismissApproval(index); });
@@ -136,7 +138,7 @@ void MenuBarView::updateAlerts() {
 void MenuBarView::dismissError() {
     m_shown = ShownAlert::none;
     m_box = nullptr;
-    m_controller.setAlertMessage(std::nullopt);
+    m_controller.alerts().setAlertMessage(std::nullopt);
 }
 
 void MenuBarView::dismissApproval(int buttonIndex) {
@@ -144,7 +146,7 @@ void MenuBarView::dismissApproval(int buttonIndex) {
     m_box = nullptr;
     if (buttonIndex == openSettingsButton)
         m_controller.openLoginItemsSettings();
-    m_controller.setShowLoginItemApprovalAlert(false);
+    m_controller.alerts().setShowLoginItemApprovalAlert(false);
 }
 
 } // namespace pylon::ui

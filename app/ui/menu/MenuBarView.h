@@ -12,8 +12,9 @@ class QAction;
 class QMessageBox;
 
 namespace pylon {
-class PylonController;
-}
+class FileLogger;
+class MenuControllerProtocol;
+} // namespace pylon
 
 namespace pylon::ui {
 
@@ -25,7 +26,7 @@ class MenuBarView : public QObject {
 public:
     // `onAppear` runs each time show() puts the item in the tray (the shell passes the
     // controller's start).
-    MenuBarView(PylonController& controller, const QString& appDisplayName, std::function<void()> onAppear = {},
+    MenuBarView(MenuControllerProtocol& controller, const QString& appDisplayName, std::function<void()> onAppear = {},
                 QObject* parent = nullptr);
     ~MenuBarView() override;
 
@@ -39,10 +40,10 @@ public:
     void show();
 
     // Whether a tray host shows the item. Without one the shell must open the main window instead,
-    // so nothing becomes unreachable; that is logged once per process.
-    static bool isTrayHostAvailable();
+    // so nothing becomes unreachable; that is logged to `log` once per process.
+    static bool isTrayHostAvailable(const FileLogger& log);
     // The logging half of isTrayHostAvailable(), for a given availability; returns it.
-    static bool reportTrayHost(bool available);
+    static bool reportTrayHost(bool available, const FileLogger& log);
 
 signals:
     // "Open Pylon Window", or the companion line while it is an action: the shell opens the main
@@ -59,7 +60,7 @@ private:
     void dismissError();
     void dismissApproval(int buttonIndex);
 
-    PylonController& m_controller;
+    MenuControllerProtocol& m_controller;
     QString m_appDisplayName;
     std::function<void()> m_onAppear;
     QMenu m_menu;

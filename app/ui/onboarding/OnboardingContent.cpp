@@ -1,6 +1,6 @@
 #include "ui/onboarding/OnboardingContent.h"
 
-#include "core/BuildEnvironment.h"
+#include "foundation/BuildEnvironment.h"
 #include "ui/common/UiText.h"
 
 namespace pylon::ui {

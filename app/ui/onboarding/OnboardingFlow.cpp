@@ -1,6 +1,7 @@
 #include "ui/onboarding/OnboardingFlow.h"
 
-#include "core/PylonController.h"
+#include "core/ViewControllerProtocols.h"
+#include "status/DynamicStatus.h"
 #include "ui/onboarding/OnboardingEulaView.h"
 #include "ui/onboarding/OnboardingGetStartedView.h"
 #include "ui/onboarding/OnboardingIntroView.h"
@@ -13,7 +14,7 @@
 
 namespace pylon::ui {
 
-OnboardingFlow::OnboardingFlow(OnboardingStore& store, PylonController& controller, std::function<void()> onComplete,
+OnboardingFlow::OnboardingFlow(OnboardingStore& store, OnboardingControllerProtocol& controller, std::function<void()> onComplete,
                                const BuildEnvironment& environment, QWidget* parent)
     : QWidget(parent)
     , m_store(store)
@@ -45,7 +46,6 @@ OnboardingFlow::OnboardingFlow(OnboardingStore& store, PylonController& controll
     layout->addWidget(m_pages, 0, 0, Qt::AlignCenter);
 
     connect(&m_controller.dynamicStatus(), &DynamicStatus::changed, this, &OnboardingFlow::redraw);
-    connect(&m_controller, &PylonController::alertsChanged, this, &OnboardingFlow::redraw);
     connect(&m_store, &OnboardingStore::changed, this, &OnboardingFlow::redraw);
     enter(m_presenter.step());
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/BuildEnvironment.h"
+#include "foundation/BuildEnvironment.h"
 #include "ui/onboarding/OnboardingContent.h"
 #include "ui/onboarding/OnboardingPresenter.h"
 #include "ui/onboarding/OnboardingResources.h"
@@ -11,8 +11,8 @@
 class QStackedWidget;
 
 namespace pylon {
-class PylonController;
-}
+class OnboardingControllerProtocol;
+} // namespace pylon
 
 namespace pylon::ui {
 
@@ -36,8 +36,8 @@ class OnboardingStore;
 class OnboardingFlow : public QWidget {
     Q_OBJECT
 public:
-    OnboardingFlow(OnboardingStore& store, PylonController& controller, std::function<void()> onComplete,
-                   const BuildEnvironment& environment = BuildEnvironment::current(), QWidget* parent = nullptr);
+    OnboardingFlow(OnboardingStore& store, OnboardingControllerProtocol& controller, std::function<void()> onComplete,
+                   const BuildEnvironment& environment, QWidget* parent = nullptr);
     ~OnboardingFlow() override;
 
     OnboardingStep step() const { return m_presenter.step(); }
@@ -59,7 +59,7 @@ private:
     void redraw();
 
     OnboardingStore& m_store;
-    PylonController& m_controller;
+    OnboardingControllerProtocol& m_controller;
     std::function<void()> m_onComplete;
     OnboardingResources m_resources;
     OnboardingPresenter m_presenter;

@@ -1,6 +1,6 @@
 #include "ui/onboarding/OnboardingPage.h"
 
-#include "core/BuildEnvironment.h"
+#include "foundation/BuildEnvironment.h"
 #include "ui/onboarding/OnboardingStyle.h"
 
 #include <QFrame>

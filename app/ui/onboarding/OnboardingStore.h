@@ -1,6 +1,6 @@
 #pragma once
 
-#include "diagnostics/FileLogger.h"
+#include "foundation/FileLogger.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -27,8 +27,7 @@ public:
 
     // Logs what it finds stored ("Onboarding: init (...)"). It does not look at the launch
     // arguments; the application passes them to applyLaunchArguments() right after construction.
-    explicit OnboardingStore(UserDefaults& defaults, const FileLogger& log = FileLogger::menubar(),
-                             QObject* parent = nullptr);
+    OnboardingStore(UserDefaults& defaults, const FileLogger& log, QObject* parent = nullptr);
 
     // The stored values, "" when never written.
     QString acceptedEulaVersion() const;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "live/AbletonSetupManager.h"
+#include "status/AbletonVersion.h"
 #include "ui/setup/VersionRowPresenter.h"
 
 #include <QWidget>

@@ -1,6 +1,6 @@
 #include "ui/setup/SetupWindowView.h"
 
-#include "core/BuildEnvironment.h"
+#include "foundation/BuildEnvironment.h"
 #include "platform/Bundle.h"
 #include "ui/common/Style.h"
 #include "ui/setup/AbletonInstancesSection.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "live/AbletonSetupManager.h"
+#include "status/AbletonVersion.h"
 #include "ui/common/Symbols.h"
 #include "ui/setup/SetupPresenter.h"
 

@@ -1,6 +1,6 @@
 #include "ui/shell/MainWindow.h"
 
-#include "core/BuildEnvironment.h"
+#include "foundation/BuildEnvironment.h"
 
 #include <QLayout>
 #include <QMenuBar>

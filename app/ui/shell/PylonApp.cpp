@@ -1,13 +1,13 @@
 #include "ui/shell/PylonApp.h"
 
 #include "core/AppServices.h"
-#include "core/BuildEnvironment.h"
+#include "foundation/BuildEnvironment.h"
 #include "core/PylonController.h"
 #include "core/UninstallCleanup.h"
-#include "core/UpdateController.h"
+#include "updates/UpdateController.h"
 #include "core/UrlHandler.h"
 #include "diagnostics/DiagnosticReporter.h"
-#include "diagnostics/FileLogger.h"
+#include "foundation/FileLogger.h"
 #include "platform/Bundle.h"
 #include "platform/SystemInfo.h"
 #include "platform/Workspace.h"
@@ -30,7 +30,7 @@ PylonApp::PylonApp(AppServices& services, const QStringList& arguments, QObject*
     : QObject(parent)
     , m_services(services)
     , m_environment(services.environment())
-    , m_store(std::make_unique<OnboardingStore>(services.defaults()))
+    , m_store(std::make_unique<OnboardingStore>(services.defaults(), services.loggers().menubar))
     , m_controller(std::make_unique<PylonController>(services.controllerContext()))
     , m_updates(std::make_unique<UpdateController>(
           UpdaterConfiguration::fromBundle(Bundle::atPath(m_environment.bundlePath()), m_environment.appDisplayName()),
@@ -67,7 +67,7 @@ OnboardingMenuContent* PylonApp::onboardingMenu() const {
 }
 
 void PylonApp::show() {
-    m_trayAvailable = MenuBarView::isTrayHostAvailable();
+    m_trayAvailable = MenuBarView::isTrayHostAvailable(m_services.loggers().menubar);
     // Without a tray the window is the only way in: closing it then ends the application.
     QApplication::setQuitOnLastWindowClosed(!m_trayAvailable);
     showTray();
@@ -133,7 +133,7 @@ void PylonApp::onApplicationStateChanged(Qt::ApplicationState state) {
 }
 
 void PylonApp::handleURL(const QString& url) {
-    pylon::handleURL(url, m_environment, FileLogger::menubar(), [this] { showUninstallConfirmation(); });
+    pylon::handleURL(url, m_environment, m_services.loggers().menubar, [this] { showUninstallConfirmation(); });
 }
 
 void PylonApp::showUninstallConfirmation() {
@@ -157,7 +157,7 @@ void PylonApp::showUninstallConfirmation() {
                 SystemInfo::cacheHome() + QLatin1Char('/') + m_environment.bundleIdentifier(),
             };
             performUninstallCleanup(m_controller->companionManager(), m_services.defaults(), locations,
-                                    FileLogger::uninstall());
+                                    m_services.loggers().uninstall);
             emit uninstalled();
             QCoreApplication::quit();
         },
@@ -166,8 +166,7 @@ void PylonApp::showUninstallConfirmation() {
 
 void PylonApp::saveDiagnosticReport() {
     [](QPointer<PylonApp> self) -> QCoro::Task<> {
-        FileDialogSaveLocation location(&self->mainWindow());
-        co_await self->m_controller->saveDiagnosticReport(location);
+        co_await self->m_controller->saveDiagnosticReport(std::make_shared<FileDialogSaveLocation>(&self->mainWindow()));
     }(this);
 }
 

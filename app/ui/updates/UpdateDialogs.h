@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/UpdateUserDriver.h"
+#include "updates/UpdateUserDriver.h"
 #include "ui/common/Alerts.h"
 
 #include <QPointer>

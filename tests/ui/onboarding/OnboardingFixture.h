@@ -4,8 +4,9 @@
 #include "Fakes.h"
 #include "TemporaryHome.h"
 #include "TestBundle.h"
+#include "core/Process.h"
 #include "core/PylonController.h"
-#include "diagnostics/FileLogger.h"
+#include "foundation/FileLogger.h"
 #include "platform/AccessibilityNotifications.h"
 #include "platform/Bundle.h"
 #include "platform/UserDefaults.h"
@@ -30,9 +31,9 @@ inline QString sourceResource(const QString& fileName) { return PYLON_TEST_SOURC
 // Fixes the process's shared logs in a home of its own before any fixture moves HOME elsewhere.
 inline void setUpProcessHome() {
     static const TemporaryHome processHome;
-    FileLogger::menubar();
-    FileLogger::installer();
-    FileLogger::companionManager();
+    process::loggers().menubar;
+    process::loggers().installer;
+    process::loggers().companionManager;
 }
 
 inline CompanionStatusResponse companionStatus(bool addonLoaded, bool addonAvailable, bool accessibility,
@@ -53,7 +54,7 @@ struct OnboardingFixture {
                                                                "images/AbletonMidiSettings.png"})
         : bundlePath(makeBundle(home.path(), identifier == productionIdentifier ? "Pylon" : "Pylon-Dev",
                                 bundleInfo(identifier, "1.0.0", "1")))
-        , environment(Bundle::atPath(bundlePath), QStringLiteral("x86_64"), home.dataHome())
+        , environment(Bundle::atPath(bundlePath).facts(), QStringLiteral("x86_64"), home.dataHome())
         , defaults(identifier, home.configHome()) {
         for (const QString& resource : resources)
             QFile::copy(sourceResource(resource), resourcePath(QFileInfo(resource).fileName()));
@@ -61,9 +62,9 @@ struct OnboardingFixture {
         server.body = "{}"; // not a status document until a test publishes one
         services.statusValue = ServiceManager::enabled;
         controller = std::make_unique<PylonController>(
-            ControllerContext{environment, defaults, services, workspace, clock,
+            ControllerContext{environment, defaults, services, workspace, clock, process::loggers(),
                               [] { return std::make_unique<AccessibilityNotifications>(); }, server.port()});
-        store = std::make_unique<ui::OnboardingStore>(defaults);
+        store = std::make_unique<ui::OnboardingStore>(defaults, process::loggers().menubar);
     }
     QString resourcePath(const QString& name) const { return bundlePath + "/Contents/Resources/" + name; }
     bool writeResource(const QString& name, const QByteArray& bytes) const {

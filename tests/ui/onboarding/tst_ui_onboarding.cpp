@@ -1,5 +1,5 @@
 #include "OnboardingFixture.h"
-#include "diagnostics/LogWriter.h"
+#include "foundation/LogWriter.h"
 #include "ui/onboarding/OnboardingContent.h"
 #include "ui/onboarding/OnboardingEulaView.h"
 #include "ui/onboarding/OnboardingGetStartedView.h"

@@ -2,7 +2,7 @@
 
 #include "TemporaryHome.h"
 #include "TestBundle.h"
-#include "core/BuildEnvironment.h"
+#include "foundation/BuildEnvironment.h"
 #include "core/SetupViewControllerProtocol.h"
 #include "platform/Bundle.h"
 #include "platform/UserDefaults.h"
@@ -93,7 +93,7 @@ struct TestEnvironment {
     explicit TestEnvironment(bool development = false)
         : bundlePath(makeBundle(home.path(), development ? "Pylon-Dev" : "Pylon",
                                 bundleInfo(development ? "net.ostrand.Pylon-Dev" : "net.ostrand.Pylon", "1.0.0", "1")))
-        , environment(Bundle::atPath(bundlePath), QStringLiteral("x86_64"), home.dataHome()) {}
+        , environment(Bundle::atPath(bundlePath).facts(), QStringLiteral("x86_64"), home.dataHome()) {}
     TemporaryHome home;
     QString bundlePath;
     BuildEnvironment environment;

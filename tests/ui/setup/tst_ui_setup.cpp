@@ -1,7 +1,8 @@
 #include "UiTestSupport.h"
 #include "Fakes.h"
+#include "core/Process.h"
 #include "core/PylonController.h"
-#include "diagnostics/FileLogger.h"
+#include "foundation/FileLogger.h"
 #include "platform/AccessibilityNotifications.h"
 #include "ui/common/Alerts.h"
 #include "ui/common/SymbolView.h"
@@ -49,7 +50,7 @@ struct Menu {
     explicit Menu(bool development = false)
         : env(development)
         , defaults(env.environment.bundleIdentifier(), env.home.configHome())
-        , controller(ControllerContext{env.environment, defaults, services, workspace, clock,
+        , controller(ControllerContext{env.environment, defaults, services, workspace, clock, process::loggers(),
                                        [] { return std::make_unique<AccessibilityNotifications>(); }}) {}
     MenuBarView& makeView(std::function<void()> onAppear = {}) {
         view = std::make_unique<MenuBarView>(controller, env.environment.appDisplayName(), onAppear);
@@ -80,8 +81,8 @@ QMessageBox* openMessageBox() {
 class SetupUiTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { FileLogger::menubar(); } // the process's log, in m_home
-    void cleanupTestCase() { FileLogger::flushShared(); }
+    void initTestCase() { process::loggers().menubar; } // the process's log, in m_home
+    void cleanupTestCase() { process::flushLog(); }
 
     // The companion's state decides the companion's caption and colour, the menu's companion line and the actions.
     void companionStateRules() {
@@ -287,11 +288,12 @@ private slots:
     void missingTrayHostIsLoggedOnce() {
         const QByteArray line = "No system tray available: showing the main window instead, so Pylon stays reachable";
         const auto logged = [&] {
-            FileLogger::flushShared();
-            return readFile(BuildEnvironment::current().menubarLogFile()).count(line);
+            process::flushLog();
+            return readFile(process::environment().menubarLogFile()).count(line);
         };
-        QVERIFY(MenuBarView::reportTrayHost(true) && logged() == 0);
-        QVERIFY(!MenuBarView::reportTrayHost(false) && !MenuBarView::reportTrayHost(false));
+        QVERIFY(MenuBarView::reportTrayHost(true, process::loggers().menubar) && logged() == 0);
+        QVERIFY(!MenuBarView::reportTrayHost(false, process::loggers().menubar) &&
+                !MenuBarView::reportTrayHost(false, process::loggers().menubar));
         QCOMPARE(logged(), 1);
     }
 

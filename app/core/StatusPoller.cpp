@@ -1,0 +1,90 @@
+#include "core/StatusPoller.h"
+
+#include "companion/CompanionClient.h"
+#include "core/PollingSchedule.h"
+#include "foundation/FileLogger.h"
+#include "platform/ServiceManager.h"
+#include "status/DynamicStatus.h"
+#include "status/StatusCache.h"
+#include "status/StatusCodec.h"
+
+#include <qcoro/qcorotimer.h>
+
+namespace pylon {
+
+StatusPoller::StatusPoller(Context context, QObject* parent)
+    : QObject(parent)
+    , m_context(std::move(context))
+    , m_client(new CompanionClient(m_context.port, this)) {}
+
+StatusPoller::~StatusPoller() = default;
+
+void StatusPoller::startLoop() {
+    runLoop(QPointer<StatusPoller>(this));
+}
+
+QCoro::Task<> StatusPoller::runLoop(QPointer<StatusPoller> poller) {
+    // Owned by the poller: once it is gone the loop ends at its next step.
+    while (poller) {
+        co_await poller->pollOnce();
+        if (!poller)
+            break;
+        const auto pause = PollingSchedule::pause(poller->m_context.isInStartupPhase(), poller->m_consecutiveFailures);
+        co_await QCoro::sleepFor(std::chrono::duration_cast<std::chrono::milliseconds>(pause));
+    }
+}
+
+QCoro::Task<> StatusPoller::pollOnce() {
+    QPointer<StatusPoller> self(this);
+    const std::optional<StatusResponse> status = co_await fetchStatus();
+    if (!self)
+        co_return;
+    DynamicStatus& model = m_context.status;
+    model.setLastResponse(status);
+    if (status) {
+        const Clock::time_point now = m_context.clock.now();
+        if (!m_lastCacheTime || now - *m_lastCacheTime >= PollingSchedule::cacheInterval) {
+            saveCachedStatus(m_context.defaults, *status);
+            m_lastCacheTime = now;
+        }
+        if (model.isStarting())
+            model.setIsStarting(false);
+    } else {
+        m_context.log.debug(QStringLiteral("Companion not reachable"));
+        // A companion that never answers must not leave the views starting for ever: at the
+        // failure ceiling the starting state ends and they fall back to "not running".
+        if (model.isStarting() && m_consecutiveFailures >= PollingSchedule::failureCeiling)
+            model.setIsStarting(false);
+    }
+    updateRegistrationFlags();
+}
+
+void StatusPoller::updateRegistrationFlags() {
+    const qint64 status = m_context.services.status();
+    m_context.status.setIsCompanionRegistered(status == ServiceManager::enabled);
+    m_context.status.setRequiresLoginItemApproval(status == ServiceManager::requiresApproval);
+}
+
+void StatusPoller::failedFetch() {
+    m_consecutiveFailures = PollingSchedule::afterFailure(m_consecutiveFailures);
+}
+
+QCoro::Task<std::optional<StatusResponse>> StatusPoller::fetchStatus() {
+    QPointer<StatusPoller> self(this);
+    const std::optional<QByteArray> body = co_await m_client->fetchStatusBody();
+    if (!self)
+        co_return std::nullopt;
+    if (!body) {
+        failedFetch();
+        co_return std::nullopt;
+    }
+    std::optional<StatusResponse> status = tryDecodeStatusResponse(*body);
+    if (!status) {
+        failedFetch();
+        co_return std::nullopt;
+    }
+    m_consecutiveFailures = 0;
+    co_return status;
+}
+
+} // namespace pylon

@@ -1,0 +1,83 @@
+#include "ControllerFixture.h"
+
+#include "core/Process.h"
+#include "foundation/FileLogger.h"
+#include "platform/Bundle.h"
+
+#include <QDir>
+#include <QFile>
+#include <qcoro/qcorotask.h>
+
+namespace pylon::test {
+
+void ControllerFixture::setUpProcess() {
+    static TemporaryHome* processHome = new TemporaryHome(); // lives until the process ends
+    Q_UNUSED(processHome);
+    process::loggers().menubar;
+    process::loggers().companionManager;
+    process::loggers().installer;
+}
+
+QStringList ControllerFixture::menubarLogMessages() {
+    process::flushLog();
+    QStringList messages;
+    for (const QByteArray& line : readFile(process::environment().menubarLogFile()).split('\n')) {
+        if (!line.isEmpty())
+            messages << QString::fromUtf8(line.mid(line.indexOf("] ", line.indexOf("][")) + 2));
+    }
+    return messages;
+}
+
+ControllerFixture::ControllerFixture()
+    : bundlePath(makeBundle(home.path(), QStringLiteral("Pylon"),
+                            bundleInfo(QStringLiteral("net.ostrand.Pylon"), "1.0.0", "1")))
+    , environment(Bundle::atPath(bundlePath).facts(), QStringLiteral("x86_64"), home.dataHome())
+    , defaults(QStringLiteral("net.ostrand.Pylon"), home.configHome()) {
+    server.listen();
+    server.body = statusDocument();
+    services.statusValue = ServiceManager::enabled;
+    controller = std::make_unique<PylonController>(ControllerContext{
+        environment, defaults, services, workspace, clock, process::loggers(),
+        [this] {
+            auto source = std::make_unique<AccessibilityNotifications>();
+            notifications = source.get();
+            ++subscriptions;
+            return source;
+        },
+        server.port(), AbletonSetupManager::Options{home.path(), home.dataHome()}});
+}
+
+ControllerFixture::~ControllerFixture() = default;
+
+void ControllerFixture::poll() {
+    QCoro::waitFor(controller->pollOnce());
+}
+
+std::optional<StatusResponse> ControllerFixture::fetch() {
+    return QCoro::waitFor(controller->fetchStatus());
+}
+
+void ControllerFixture::refresh() {
+    QCoro::waitFor(controller->refresh());
+}
+
+bool ControllerFixture::addRemoteScriptArchive() {
+    const QString built = qEnvironmentVariable("PYLON_BUILD_DIR") + QStringLiteral("/Pylon.app/Contents/Resources/Pylon.zip");
+    return QFile::copy(built, bundlePath + QStringLiteral("/Contents/Resources/Pylon.zip"));
+}
+
+void ControllerFixture::addLive(const QString& version, const QString& libraryBelowHome, bool createLibrary) {
+    const qsizetype slash = libraryBelowHome.lastIndexOf(QLatin1Char('/'));
+    const QString projectPath = QStringLiteral("~/") + libraryBelowHome.left(slash);
+    const QString projectName = libraryBelowHome.mid(slash + 1);
+    home.writeFile(QStringLiteral("Library/Preferences/Ableton/Live ") + version + QStringLiteral("/Library.cfg"),
+                   QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Ableton><ContentLibrary><UserLibrary>"
+                                  "<LibraryProject><ProjectPath Value=\"%1\"/><ProjectName Value=\"%2\"/>"
+                                  "</LibraryProject></UserLibrary></ContentLibrary></Ableton>\n")
+                       .arg(projectPath, projectName)
+                       .toUtf8());
+    if (createLibrary)
+        QDir().mkpath(home.path() + QLatin1Char('/') + libraryBelowHome);
+}
+
+} // namespace pylon::test

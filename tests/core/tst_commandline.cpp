@@ -1,0 +1,112 @@
+#include "TemporaryHome.h"
+#include "core/CommandLine.h"
+#include "foundation/BuildEnvironment.h"
+#include "platform/PropertyList.h"
+
+#include <QProcess>
+#include <QTest>
+
+using namespace pylon;
+using namespace pylon::test;
+
+Q_DECLARE_METATYPE(pylon::CommandLine::Action)
+
+namespace {
+
+// An environment of a bundle with this identifier and these version entries.
+BuildEnvironment environmentFor(const QString& identifier, const QVariant& shortVersion, const QVariant& build) {
+    return BuildEnvironment(BundleFacts{identifier, shortVersion, build, "/Applications/Pylon.app"}, "arm64",
+                            "/home/someone/.local/share");
+}
+
+// The bundle folder in the build tree (ctest sets PYLON_BUILD_DIR).
+QString builtBundle(const QString& name) {
+    return qEnvironmentVariable("PYLON_BUILD_DIR") + '/' + name + ".app";
+}
+
+void bundles() {
+    QTest::addColumn<QString>("bundleName");
+    QTest::addColumn<QString>("identifier");
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("production") << "Pylon"
+                                << "net.ostrand.Pylon"
+                                << "production";
+    QTest::newRow("development") << "Pylon-Dev"
+                                 << "net.ostrand.Pylon-Dev"
+                                 << "development";
+}
+
+} // namespace
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void versionLineNamesDisplayNameVersionAndMode() {
+        QCOMPARE(versionLine(environmentFor("net.ostrand.Pylon", "1.0.0", "1")), "Pylon 1.0.0-1 (production)");
+        QCOMPARE(versionLine(environmentFor("net.ostrand.Pylon-Dev", "2.1.0", qint64(57))),
+                 "Pylon-Dev 2.1.0-0 (development)");
+    }
+
+    void commandLineSelectsTheAction_data() {
+        using Action = CommandLine::Action;
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<QString>("errorMentions");
+        QTest::newRow("nothing") << QStringList{} << Action::run << QString();
+        QTest::newRow("--version") << QStringList{"--version"} << Action::version << QString();
+        QTest::newRow("-h") << QStringList{"-h"} << Action::help << QString();
+        QTest::newRow("--help wins over --version") << QStringList{"--version", "--help"} << Action::help << QString();
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << Action::error << "bogus";
+        QTest::newRow("unknown option after --version")
+            << QStringList{"--version", "--frobnicate"} << Action::error << "frobnicate";
+        QTest::newRow("stray argument") << QStringList{"extra"} << Action::error << "extra";
+    }
+    void commandLineSelectsTheAction() {
+        QFETCH(QStringList, arguments);
+        QFETCH(CommandLine::Action, action);
+        QFETCH(QString, errorMentions);
+        const CommandLine commandLine = parseCommandLine(QStringList{"Pylon"} + arguments);
+        QCOMPARE(commandLine.action, action);
+        QVERIFY2(errorMentions.isEmpty() ? commandLine.errorText.isEmpty()
+                                         : commandLine.errorText.contains(errorMentions),
+                 qPrintable(commandLine.errorText));
+    }
+
+    void helpListsTheOptions() {
+        const QString help = parseCommandLine({"Pylon", "--help"}).helpText;
+        for (const char* option : {"--version", "--help", "-h,"})
+            QVERIFY2(help.contains(option), qPrintable(help));
+    }
+
+    // The built program
+
+    void builtProgramPrintsItsOwnVersionLineAndRejectsUnknownOptions_data() { bundles(); }
+    void builtProgramPrintsItsOwnVersionLineAndRejectsUnknownOptions() {
+        QFETCH(QString, bundleName);
+        QFETCH(QString, mode);
+        const QVariantMap info =
+            PropertyList::parseFile(builtBundle(bundleName) + "/Contents/Info.plist").value_or(QVariant()).toMap();
+        const QString version =
+            info.value("CFBundleShortVersionString").toString() + '-' + info.value("CFBundleVersion").toString();
+        TemporaryHome home;
+        for (const QString option : {"--version", "--bogus"}) {
+            QProcess process;
+            process.start(builtBundle(bundleName) + "/Contents/MacOS/Pylon", {option});
+            QVERIFY(process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit);
+            const QString out = process.readAllStandardOutput(), err = process.readAllStandardError();
+            if (option == "--version") {
+                QCOMPARE(err, QString());
+                QCOMPARE(out, QString("%1 %2 (%3)\n").arg(bundleName, version, mode));
+                QCOMPARE(process.exitCode(), 0);
+            } else {
+                QCOMPARE(out, QString());
+                QVERIFY2(err.contains("bogus"), qPrintable(err));
+                QCOMPARE(process.exitCode(), 2);
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(CommandLineTest)
+#include "tst_commandline.moc"

@@ -1,0 +1,298 @@
+#include "ControllerFixture.h"
+
+#include "foundation/BuildEnvironment.h"
+#include "core/PollingSchedule.h"
+#include "core/PylonController.h"
+#include "foundation/FileLogger.h"
+#include "permissions/PermissionObserver.h"
+#include "platform/AccessibilityNotifications.h"
+#include "platform/Bundle.h"
+#include "platform/UserDefaults.h"
+#include "status/StatusCache.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <qcoro/qcorotask.h>
+#include <unistd.h>
+
+using namespace pylon;
+using namespace pylon::test;
+using namespace std::chrono_literals;
+using Kind = CompanionState::Kind;
+
+class ControllerTest : public QObject {
+    Q_OBJECT
+private slots:
+    
+
+    void pauseTable_data() {
+        QTest::addColumn<bool>("startup");
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<double>("seconds");
+        const double startup[] = {0.25, 0.5, 0.75, 1.0, 1.25, 1.25, 1.25};
+        const double regular[] = {1, 2, 3, 4, 5, 5, 5};
+        const int failures[] = {0, 1, 2, 3, 4, 5, 10};
+        for (int i = 0; i < 7; ++i) {
+            QTest::addRow("startup, %d failures", failures[i]) << true << failures[i] << startup[i];
+            QTest::addRow("regular, %d failures", failures[i]) << false << failures[i] << regular[i];
+        }
+    }
+    void pauseTable() {
+        QFETCH(bool, startup);
+        QFETCH(int, failures);
+        QFETCH(double, seconds);
+        QCOMPARE(std::chrono::duration<double>(PollingSchedule::pause(startup, failures)).count(), seconds);
+    }
+
+    void failuresClimbToTenAndASuccessResetsThem() {
+        ControllerFixture f;
+        f.server.body = "not json";
+        for (int i = 1; i <= 12; ++i) {
+            QVERIFY(!f.fetch());
+            QCOMPARE(f.controller->consecutiveFailures(), std::min(i, 10));
+        }
+        f.server.body = statusDocument();
+        QVERIFY(f.fetch());
+        QCOMPARE(f.controller->consecutiveFailures(), 0);
+    }
+
+    void undecodableOrErrorAnswers_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("success");
+        QTest::newRow("500 with a valid document") << 500 << statusDocument() << true;
+        QTest::newRow("200 with a required key missing") << 200 << QByteArray(R"({"ableton":{"condition":"busy"}})") << false;
+        QTest::newRow("200 with an empty body") << 200 << QByteArray() << false;
+    }
+    void undecodableOrErrorAnswers() {
+        QFETCH(int, code);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, success);
+        ControllerFixture f;
+        f.server.statusCode = code;
+        f.server.body = body;
+        QCOMPARE(bool(f.fetch()), success);
+        QCOMPARE(f.controller->consecutiveFailures(), success ? 0 : 1);
+    }
+
+    void everyPollPublishesItsResultAndTheRegistrationFlags() {
+        ControllerFixture f;
+        QSignalSpy changes(&f.status(), &DynamicStatus::changed);
+        f.poll();
+        QVERIFY(f.status().lastResponse());
+        QVERIFY(!f.status().isStarting());
+        QVERIFY(f.status().isCompanionRegistered());
+        QVERIFY(!f.status().requiresLoginItemApproval());
+        QCOMPARE(f.status().companionState(), CompanionState(Kind::running));
+
+        // An unreachable companion clears the shown status at once.
+        f.server.close();
+        f.services.statusValue = ServiceManager::requiresApproval;
+        changes.clear();
+        f.poll();
+        QVERIFY(!f.status().lastResponse());
+        QVERIFY(!f.status().isCompanionRegistered());
+        QVERIFY(f.status().requiresLoginItemApproval());
+        QCOMPARE(changes.size(), 3); // the response and both flags; isStarting is not assigned again
+        QCOMPARE(ControllerFixture::menubarLogMessages().count(QStringLiteral("Companion not reachable")), 1);
+    }
+
+    void cacheIsWrittenAtMostEveryThirtySeconds() {
+        ControllerFixture f;
+        f.server.body = statusDocument(true, true, true, 1);
+        f.poll(); // the first status is always written
+        QCOMPARE(loadCachedStatus(f.defaults)->companion.clientCount, 1);
+        f.server.body = statusDocument(true, true, true, 2);
+        f.clock.advance(10);
+        f.poll();
+        QCOMPARE(loadCachedStatus(f.defaults)->companion.clientCount, 1);
+        f.clock.advance(19.9);
+        f.poll();
+        QCOMPARE(loadCachedStatus(f.defaults)->companion.clientCount, 1);
+        f.clock.advance(0.1); // 30 s after the last write
+        f.poll();
+        QCOMPARE(loadCachedStatus(f.defaults)->companion.clientCount, 2);
+    }
+
+    void refreshAlwaysCachesAndSetsTheLogFileButNeverEndsStarting() {
+        ControllerFixture f;
+        QCoro::waitFor(f.controller->refresh());
+        QVERIFY(f.status().lastResponse());
+        QVERIFY(f.status().isStarting());
+        QVERIFY(loadCachedStatus(f.defaults));
+        QVERIFY(!f.status().logFile());
+        f.home.writeFile(QStringLiteral(".local/share/Pylon/logs/pylon-companion.log"), "x\n");
+        QCoro::waitFor(f.controller->refresh());
+        QCOMPARE(f.status().logFile(), std::optional<QString>(f.environment.companionLogFile()));
+        f.controller->openLogFile();
+        QCOMPARE(f.workspace.files, QStringList{f.environment.companionLogFile()});
+    }
+
+    void companionThatNeverAnswersEndsStartingAtTheFailureCeiling() {
+        ControllerFixture f;
+        f.server.close();
+        for (int i = 1; i < PollingSchedule::failureCeiling; ++i) {
+            f.poll();
+            QVERIFY(f.status().isStarting());
+        }
+        f.poll();
+        QVERIFY(!f.status().isStarting());
+        QCOMPARE(f.status().companionState(), CompanionState(Kind::notRunning));
+    }
+
+    void launchOutcomesReachTheViews() {
+        {
+            ControllerFixture f; // no companion executable in the bundle: "Binary not found"
+            f.services.statusValue = ServiceManager::notFound;
+            QSignalSpy finished(f.controller.get(), &PylonController::startupSequenceFinished);
+            f.controller->start();
+            QVERIFY(finished.wait(5000));
+            const QString text = QStringLiteral("Companion registration failed: Binary not found");
+            QCOMPARE(f.controller->alertMessage(), std::optional<QString>(text));
+            QCOMPARE(f.status().companionError()->detail, QStringLiteral("error=Binary not found"));
+            QCOMPARE(f.status().companionError()->code, QStringLiteral("E02"));
+            QVERIFY(ControllerFixture::menubarLogMessages().contains(text));
+        }
+        {
+            ControllerFixture f;
+            f.services.statusValue = ServiceManager::requiresApproval;
+            f.server.close();
+            QSignalSpy finished(f.controller.get(), &PylonController::startupSequenceFinished);
+            f.controller->start();
+            QVERIFY(finished.wait(5000));
+            QVERIFY(f.controller->showLoginItemApprovalAlert());
+            QVERIFY(!f.controller->alertMessage());
+            QVERIFY(!f.status().companionError());
+        }
+        {
+            ControllerFixture f;
+            f.defaults.setString(QStringLiteral("PylonCompanion.registeredAppVersion"), f.environment.appVersion());
+            f.status().setCompanionError(PylonError::companionLaunchFailed(QStringLiteral("earlier")));
+            QSignalSpy finished(f.controller.get(), &PylonController::startupSequenceFinished);
+            f.controller->start();
+            QVERIFY(finished.wait(5000));
+            QVERIFY(!f.status().companionError());
+            QCOMPARE(f.services.kickstarts.size(), 1);
+        }
+    }
+
+    void startingTwiceRunsOneSequenceOneLoopAndOneObserver() {
+        ControllerFixture f;
+        f.defaults.setString(QStringLiteral("PylonCompanion.registeredAppVersion"), f.environment.appVersion());
+        QSignalSpy finished(f.controller.get(), &PylonController::startupSequenceFinished);
+        f.controller->start();
+        const PermissionObserver* observer = f.controller->permissionObserver();
+        f.controller->start();
+        // Past the start-up phase the loop pauses a whole second between polls, which leaves room to
+        // count: one loop polls once before that pause, a second loop would poll again at once.
+        f.clock.advance(PollingSchedule::startupPhase);
+        QCOMPARE(f.controller->permissionObserver(), observer);
+        QCOMPARE(f.subscriptions, 1);
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(f.services.kickstarts.size(), 1);
+        // The loop's first poll and the sequence's refresh.
+        QTRY_COMPARE_WITH_TIMEOUT(f.server.requests.size(), 2, 2000);
+        QTest::qWait(200);
+        QCOMPARE(f.server.requests.size(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(f.server.requests.size() >= 3, 4000); // the loop keeps polling
+        QCOMPARE(finished.size(), 1);
+    }
+
+    void destroyingTheControllerStopsPolling() {
+        ControllerFixture f;
+        f.controller->start();
+        QTRY_VERIFY_WITH_TIMEOUT(f.server.requests.size() >= 3, 3000);
+        f.controller.reset();
+        QTest::qWait(100);
+        const auto seen = f.server.requests.size();
+        QTest::qWait(700);
+        QCOMPARE(f.server.requests.size(), seen);
+    }
+
+    void startupPhaseLastsOneHundredEightySeconds() {
+        ControllerFixture f;
+        QVERIFY(!f.controller->isInStartupPhase());
+        f.server.close();
+        f.controller->start();
+        QVERIFY(f.controller->isInStartupPhase());
+        f.clock.advance(179.9);
+        QVERIFY(f.controller->isInStartupPhase());
+        f.clock.advance(0.1);
+        QVERIFY(!f.controller->isInStartupPhase());
+    }
+
+    void accessibilityChangeRestartsOnlyACompanionMissingIt() {
+        ControllerFixture f;
+        f.controller->start();
+        QTRY_VERIFY(f.status().lastResponse());
+        const auto kickstartsBefore = f.services.kickstarts.size();
+
+        // The companion has the permission: no restart.
+        emit f.notifications->changed();
+        QTest::qWait(20);
+        QCOMPARE(f.services.kickstarts.size(), kickstartsBefore);
+
+        f.server.body = statusDocument(true, false, true);
+        QTRY_VERIFY(!f.status().lastResponse()->companion.permissions.accessibility);
+        f.clock.advance(1); // past the start-up throttle
+        emit f.notifications->changed();
+        QTRY_COMPARE(f.services.kickstarts.size(), kickstartsBefore + 1);
+        QCOMPARE(f.services.kickstarts.last(), ServiceManager::Kickstart::restart);
+        QVERIFY(ControllerFixture::menubarLogMessages().contains(
+            QStringLiteral("Accessibility permission may have been granted, restarting companion to apply")));
+    }
+
+    void accessibilityChangeWithoutStatusDoesNothing() {
+        ControllerFixture f;
+        f.controller->handleAccessibilityChange();
+        QVERIFY(f.services.kickstarts.isEmpty());
+        QVERIFY(f.status().isStarting());
+    }
+
+    void restartShowsStartingAndStartsTheBackOffAfresh() {
+        ControllerFixture f;
+        f.server.body = "broken";
+        f.poll();
+        f.poll();
+        QCOMPARE(f.controller->consecutiveFailures(), 2);
+        f.status().setIsStarting(false);
+        f.controller->restartCompanion();
+        QVERIFY(f.status().isStarting());
+        QCOMPARE(f.controller->consecutiveFailures(), 0);
+        QCOMPARE(f.services.kickstarts.last(), ServiceManager::Kickstart::restart);
+    }
+
+    void permissionRequestIsPostedAndLogged() {
+        ControllerFixture f;
+        QCoro::waitFor(f.controller->requestPermission(QStringLiteral("accessibility")));
+        QCOMPARE(f.server.requests.last().path, QByteArray("/permission/accessibility"));
+        QVERIFY(ControllerFixture::menubarLogMessages().contains(QStringLiteral("Requested accessibility permission (system prompt shown)")));
+        f.server.close();
+        QCoro::waitFor(f.controller->requestPermission(QStringLiteral("accessibility")));
+        const QStringList log = ControllerFixture::menubarLogMessages();
+        QVERIFY(log.last().startsWith(QStringLiteral("Failed to request accessibility permission: ")));
+        QCOMPARE(f.controller->consecutiveFailures(), 0);
+    }
+
+    void settingsLinks() {
+        ControllerFixture f;
+        f.controller->openAccessibilitySettings();
+        f.controller->openAutomationSettings();
+        f.controller->openLoginItemsSettings();
+        f.controller->openLogFile(); // no log file: nothing
+        QCOMPARE(f.workspace.urls.size(), 2);
+        QCOMPARE(f.workspace.urls[0].toString(),
+                 QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility"));
+        QCOMPARE(f.workspace.urls[1].toString(),
+                 QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_Automation"));
+        QVERIFY(f.workspace.files.isEmpty());
+        QVERIFY(f.services.calls.contains(QStringLiteral("openLoginItems")));
+    }
+};
+
+int runControllerTests(int argc, char** argv) {
+    ControllerTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_controller.moc"

@@ -1,0 +1,139 @@
+#include "ShellSupport.h"
+#include "core/AppServices.h"
+#include "updates/UpdateController.h"
+#include "platform/SystemInfo.h"
+#include "platform/UserDefaults.h"
+#include "ui/common/Alerts.h"
+#include "ui/onboarding/OnboardingFlow.h"
+#include "ui/onboarding/OnboardingPage.h"
+#include "ui/onboarding/OnboardingStore.h"
+#include "ui/setup/SetupWindowView.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/PylonApp.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace pylon;
+using namespace pylon::test;
+using namespace pylon::ui;
+
+namespace {
+
+// The menu bar as "<menu>: <entry>, <entry>, …; <menu>: …", a divider as "-".
+QString menuBar(MainWindow& window) {
+    QStringList menus;
+    for (const QAction* menu : window.menuBar()->actions()) {
+        QStringList entries;
+        for (const QAction* entry : menu->menu()->actions())
+            entries << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
+        menus << menu->text() + QStringLiteral(": ") + entries.join(QStringLiteral(", "));
+    }
+    return menus.join(QStringLiteral("; "));
+}
+
+const AlertContent uninstallConfirmation{"Uninstall Pylon?",
+                                         "This will stop the background service and remove all app data. You can "
+                                         "delete the app from Applications afterward.",
+                                         {{"Uninstall", false}, {"Cancel", true}},
+                                         true};
+
+} // namespace
+
+// Runs in the process's own home, set by main() before anything was built.
+class FirstRunTest : public QObject {
+    Q_OBJECT
+private slots:
+    void firstRunGoesThroughOnboardingToTheSetupWindow() {
+        AppServices services;
+        QVERIFY(!QFileInfo::exists(services.defaults().filePath()));
+        PylonApp app(services, {QStringLiteral("Pylon")});
+        app.show();
+        MainWindow& window = app.mainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Pylon"));
+        MainWindow development(QStringLiteral("Pylon-Dev")); // whose menus name the application
+        QCOMPARE(menuBar(development),
+                 QStringLiteral("Pylon-Dev: Check for Updates\u2026, -, Uninstall Pylon-Dev\u2026, -, Quit Pylon-Dev; "
+                                "Help: Save Diagnostic Report\u2026, -, Pylon-Dev Help"));
+
+        QPointer<OnboardingFlow> flow = qobject_cast<OnboardingFlow*>(window.content());
+        QVERIFY(flow && flow->isVisible());
+        QCOMPARE(flow->step(), OnboardingStep::intro);
+        for (OnboardingStep next : {OnboardingStep::eula, OnboardingStep::automation, OnboardingStep::accessibility,
+                                    OnboardingStep::getStarted}) {
+            QTest::mouseClick(flow->currentPage()->primaryButton(), Qt::LeftButton);
+            QCOMPARE(flow->step(), next);
+            // Accepting the agreement starts the controller.
+            QCOMPARE(app.controller().hasStarted(), next >= OnboardingStep::automation);
+        }
+        QVERIFY(!app.onboardingStore().isComplete());
+        QVERIFY(!app.updateController().automaticallyChecksForUpdates());
+
+        QTest::mouseClick(flow->currentPage()->primaryButton(), Qt::LeftButton);
+        QVERIFY(app.onboardingStore().isComplete());
+        QCOMPARE(UserDefaults(productionIdentifier).string(OnboardingStore::acceptedEulaVersionKey),
+                 std::optional<QString>(QStringLiteral("1.2")));
+        auto* setup = qobject_cast<SetupWindowView*>(window.content());
+        QTRY_VERIFY(setup && setup->isVisible());
+        QTRY_VERIFY(flow.isNull());
+        QVERIFY(app.updateController().automaticallyChecksForUpdates());
+        // Closing the window only hides it; activating the application brings it back.
+        QVERIFY(window.close());
+        QVERIFY(!window.isVisible());
+        app.activate();
+        QTRY_VERIFY(window.isVisible());
+        QCOMPARE(window.content(), static_cast<QWidget*>(setup));
+    }
+
+    // A later start shows the setup window and starts the controller itself. Last: the uninstall
+    // removes this process's own data folder and settings.
+    void uninstallRemovesWhatTheApplicationStoredOnceConfirmed() {
+        const QString data = SystemInfo::dataHome() + QStringLiteral("/Pylon");
+        const QString script = QDir::homePath() + QStringLiteral("/Music/Ableton/User Library/Remote Scripts/Pylon");
+        QVERIFY(QDir().mkpath(script));
+        AppServices services;
+        const QString settings = services.defaults().filePath();
+        PylonApp app(services, {QStringLiteral("Pylon")});
+        app.show();
+        QVERIFY(qobject_cast<SetupWindowView*>(app.mainWindow().content()));
+        QTRY_VERIFY(app.controller().hasStarted());
+        QSignalSpy uninstalled(&app, &PylonApp::uninstalled);
+        QList<AlertContent> asked;
+        int answer = 1; // Cancel
+        Alerts::nextAnswer = [&](const AlertContent& content) {
+            asked << content;
+            return answer;
+        };
+        auto restore = qScopeGuard([] { Alerts::nextAnswer = {}; });
+        MessageCapture capture;
+
+        app.handleURL(QStringLiteral("pylon://uninstall"));
+        QCOMPARE(asked, QList<AlertContent>{uninstallConfirmation});
+        QVERIFY(uninstalled.isEmpty() && QFileInfo::exists(data) && QFileInfo::exists(settings));
+
+        answer = 0; // Uninstall
+        app.mainWindow().uninstallAction()->trigger();
+        QCOMPARE(asked, QList<AlertContent>(2, uninstallConfirmation));
+        QCOMPARE(uninstalled.size(), 1);
+        QCOMPARE(systemLog(capture, productionIdentifier + QStringLiteral(".uninstall")),
+                 (QStringList{"Starting uninstall cleanup...", "Launch agent unregistered",
+                              "Application Support deleted: " + data,
+                              "Logs not found, skipping: " + SystemInfo::stateHome() + "/net.ostrand.Pylon",
+                              "Cache not found, skipping: " + SystemInfo::cacheHome() + "/net.ostrand.Pylon",
+                              "UserDefaults cleared", "Uninstall cleanup complete"}));
+        QVERIFY(!QFileInfo::exists(data) && !QFileInfo::exists(settings));
+        QVERIFY(QFileInfo(script).isDir());
+    }
+};
+
+std::unique_ptr<QObject> makeFirstRunTest() {
+    return std::make_unique<FirstRunTest>();
+}
+
+#include "tst_firstrun.moc"

@@ -17,14 +17,14 @@ namespace {
 
 // An exclusive lock on a file in the temporary folder while the object lives. The system drops it
 // when the holder ends, however it ends, so a crashed launch never blocks the next one. Without
-// the lock after `timeoutMs` (or without the file) the caller goes on unlocked.
+// the lock after `timeout` (or without the file) the caller goes on unlocked.
 class ElectionLock {
 public:
-    ElectionLock(const QString& path, int timeoutMs) {
+    ElectionLock(const QString& path, std::chrono::milliseconds timeout) {
         m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (m_fd < 0)
             return;
-        const QDeadlineTimer deadline(timeoutMs);
+        const QDeadlineTimer deadline(timeout);
         while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
             if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired())
                 return;
@@ -57,10 +57,11 @@ QString SingleInstance::serverName(const QString& bundleIdentifier) {
 bool SingleInstance::listen() {
     // Launches at the same moment take turns: otherwise each could find no one answering, and the
     // later one would remove the earlier one's fresh socket and listen as well.
-    const ElectionLock election(QDir(QDir::tempPath()).filePath(m_name + QStringLiteral(".lock")), 5000);
+    const ElectionLock election(QDir(QDir::tempPath()).filePath(m_name + QStringLiteral(".lock")),
+                                std::chrono::seconds(5));
     // Only ask whether someone answers: a message here would reach the running instance as an
     // extra "activate".
-    if (isAnswering(500))
+    if (isAnswering(std::chrono::milliseconds(500)))
         return false;
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
@@ -82,7 +83,8 @@ bool SingleInstance::listen() {
     return true;
 }
 
-bool SingleInstance::isAnswering(int timeoutMs) const {
+bool SingleInstance::isAnswering(std::chrono::milliseconds timeout) const {
+    const int timeoutMs = int(timeout.count());
     QLocalSocket socket;
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(timeoutMs))
@@ -91,7 +93,8 @@ bool SingleInstance::isAnswering(int timeoutMs) const {
     return true;
 }
 
-bool SingleInstance::sendToRunningInstance(const QString& message, int timeoutMs) const {
+bool SingleInstance::sendToRunningInstance(const QString& message, std::chrono::milliseconds timeout) const {
+    const int timeoutMs = int(timeout.count());
     QLocalSocket socket;
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(timeoutMs))

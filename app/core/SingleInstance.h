@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <chrono>
 
 class QLocalServer;
 
@@ -24,15 +25,16 @@ public:
     // turns through a lock file next to the socket, so exactly one of them listens.
     bool listen();
 
-    // Hands `message` to the running instance; false when none answered within `timeoutMs`.
-    bool sendToRunningInstance(const QString& message, int timeoutMs = 2000) const;
+    // Hands `message` to the running instance; false when none answered within `timeout`.
+    bool sendToRunningInstance(const QString& message,
+                               std::chrono::milliseconds timeout = std::chrono::seconds(2)) const;
 
 signals:
     void messageReceived(const QString& message);
 
 private:
     // Whether an instance accepts a connection; nothing is sent.
-    bool isAnswering(int timeoutMs) const;
+    bool isAnswering(std::chrono::milliseconds timeout) const;
 
     QString m_name;
     QLocalServer* m_server = nullptr;

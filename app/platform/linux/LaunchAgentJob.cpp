@@ -66,7 +66,7 @@ LaunchAgentJob LaunchAgentJob::read(const ServiceAgent& agent) {
     }
     const QVariant throttle = plist.value(QStringLiteral("ThrottleInterval"));
     if (throttle.typeId() == QMetaType::LongLong && throttle.toLongLong() >= 0 && throttle.toLongLong() <= 3600)
-        job.throttleSeconds = int(throttle.toLongLong());
+        job.throttle = std::chrono::seconds(throttle.toLongLong());
     return job;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 
 namespace pylon {
 
@@ -19,7 +20,7 @@ struct LaunchAgentJob {
     bool runAtLoad = false;
     bool keepAlive = false;        // restart whenever it exits
     bool restartOnFailure = false; // KeepAlive { SuccessfulExit = false }: restart after a failure only
-    int throttleSeconds = 5;       // ThrottleInterval, the pause before a restart
+    std::chrono::seconds throttle{5}; // ThrottleInterval, the pause before a restart
 
     // Reads the plist of `agent`. Throws ServiceError when it is missing, malformed or names no
     // program.

@@ -88,8 +88,8 @@ std::optional<ProcessIdentity> readPidFile(const QString& path) {
     return identity;
 }
 
-bool waitForExit(const ProcessIdentity& identity, int milliseconds) {
-    const QDeadlineTimer deadline(milliseconds);
+bool waitForExit(const ProcessIdentity& identity, std::chrono::milliseconds limit) {
+    const QDeadlineTimer deadline(limit);
     while (isRunning(identity)) {
         if (deadline.hasExpired())
             return false;
@@ -113,11 +113,11 @@ void stopCompanion(const Companion& companion) {
     const auto identity = readPidFile(companion.pidFile);
     if (identity && isRunning(*identity)) {
         signalCompanion(*identity, SIGTERM);
-        if (!waitForExit(*identity, ProcessServiceManager::stopGraceMs)) {
+        if (!waitForExit(*identity, ProcessServiceManager::stopGrace)) {
             companion.log->info(
                 QStringLiteral("process: companion %1 ignored SIGTERM, sending SIGKILL").arg(identity->pid));
             signalCompanion(*identity, SIGKILL);
-            waitForExit(*identity, 1000);
+            waitForExit(*identity, std::chrono::seconds(1));
         }
     }
     QFile::remove(companion.pidFile);

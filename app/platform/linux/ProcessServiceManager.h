@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <memory>
 
 namespace pylon {
@@ -18,7 +19,7 @@ namespace pylon {
 class ProcessServiceManager final : public ServiceManager {
 public:
     // How long a stopping companion has between SIGTERM and SIGKILL.
-    static constexpr int stopGraceMs = 2000;
+    static constexpr std::chrono::milliseconds stopGrace{2000};
 
     // `log` receives the backend's own messages and must outlive every restart under way.
     ProcessServiceManager(ServiceAgent agent, const FileLogger& log);

@@ -5,12 +5,13 @@
 
 #include <QProcess>
 #include <QStandardPaths>
+#include <chrono>
 
 namespace pylon {
 
 namespace {
 
-constexpr int probeTimeoutMs = 1000;
+constexpr std::chrono::milliseconds probeTimeout{1000};
 
 // Whether a systemd user manager answers: in containers systemctl exists but finds no bus.
 bool systemdUserManagerAnswers() {
@@ -24,9 +25,9 @@ bool systemdUserManagerAnswers() {
     probe.setStandardOutputFile(QProcess::nullDevice());
     probe.setStandardErrorFile(QProcess::nullDevice());
     probe.start();
-    if (!probe.waitForFinished(probeTimeoutMs)) {
+    if (!probe.waitForFinished(int(probeTimeout.count()))) {
         probe.kill();
-        probe.waitForFinished(probeTimeoutMs);
+        probe.waitForFinished(int(probeTimeout.count()));
         return false;
     }
     return probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;

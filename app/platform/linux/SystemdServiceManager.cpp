@@ -30,10 +30,11 @@ QString commandText(const QStringList& arguments) {
 
 } // namespace
 
-SystemdServiceManager::SystemdServiceManager(ServiceAgent agent, const FileLogger& log, int commandTimeoutMs)
+SystemdServiceManager::SystemdServiceManager(ServiceAgent agent, const FileLogger& log,
+                                             std::chrono::milliseconds commandTimeout)
     : m_agent(std::move(agent))
     , m_log(log)
-    , m_commandTimeoutMs(commandTimeoutMs) {}
+    , m_commandTimeout(commandTimeout) {}
 
 QString SystemdServiceManager::unitName() const {
     return m_agent.label + QStringLiteral(".service");
@@ -92,7 +93,7 @@ QString SystemdServiceManager::unitText(const LaunchAgentJob& job, const QString
     if (restarts) {
         text += QStringLiteral("Restart=%1\nRestartSec=%2s\n")
                     .arg(job.keepAlive ? QStringLiteral("always") : QStringLiteral("on-failure"))
-                    .arg(job.throttleSeconds);
+                    .arg(job.throttle.count());
     }
     if (job.runAtLoad)
         text += QStringLiteral("\n[Install]\nWantedBy=default.target\n");
@@ -108,16 +109,17 @@ SystemdServiceManager::Outcome SystemdServiceManager::systemctl(const QStringLis
     process.setArguments(QStringList{QStringLiteral("--user")} + arguments);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start();
-    if (!process.waitForStarted(m_commandTimeoutMs)) {
+    const int timeoutMs = int(m_commandTimeout.count());
+    if (!process.waitForStarted(timeoutMs)) {
         throw ServiceError(
             QStringLiteral("%1 could not be run: %2").arg(commandText(arguments), process.errorString()).toStdString());
     }
-    if (!process.waitForFinished(m_commandTimeoutMs)) {
+    if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished(1000);
         throw ServiceError(QStringLiteral("%1 did not finish within %2 ms.")
                                .arg(commandText(arguments))
-                               .arg(m_commandTimeoutMs)
+                               .arg(timeoutMs)
                                .toStdString());
     }
     Outcome outcome;

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 
 namespace pylon {
 
@@ -14,7 +15,8 @@ namespace pylon {
 class SystemdServiceManager final : public ServiceManager {
 public:
     // `log` receives the backend's own messages and must outlive it.
-    SystemdServiceManager(ServiceAgent agent, const FileLogger& log, int commandTimeoutMs = 30000);
+    SystemdServiceManager(ServiceAgent agent, const FileLogger& log,
+                          std::chrono::milliseconds commandTimeout = std::chrono::seconds(30));
 
     QString backendName() const override { return QStringLiteral("systemd"); }
 
@@ -53,7 +55,7 @@ private:
 
     ServiceAgent m_agent;
     const FileLogger& m_log;
-    int m_commandTimeoutMs;
+    std::chrono::milliseconds m_commandTimeout;
 };
 
 } // namespace pylon

@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <QPixmapCache>
 #include <QSvgRenderer>
+#include <array>
 
 // Resources of a static library must be registered by name, outside any namespace.
 static void registerUiResources() {
@@ -58,65 +59,66 @@ QString cacheKey(const char* kind, Symbol symbol, const QColor& color, int pixel
         .arg(pixels);
 }
 
+struct SymbolFacts {
+    Symbol symbol;
+    const char* name; // the system-symbol name, also the bundled drawing's file name
+    std::array<const char*, 2> themeNames; // unused places are null
+};
+
+// Every symbol: its name and the freedesktop icon-theme names tried for it, in order.
+constexpr SymbolFacts symbolFacts[] = {
+    {Symbol::iphone, "iphone", {"phone-apple-iphone-symbolic", "phone-symbolic"}},
+    {Symbol::laptopcomputer, "laptopcomputer", {"computer-laptop-symbolic", "computer-symbolic"}},
+    {Symbol::arrowLeftArrowRight, "arrow.left.arrow.right", {"network-transmit-receive-symbolic"}},
+    {Symbol::wifi, "wifi", {"network-wireless-signal-excellent-symbolic", "network-wireless-symbolic"}},
+    {Symbol::checkmarkCircleFill, "checkmark.circle.fill", {"emblem-ok-symbolic", "emblem-default-symbolic"}},
+    {Symbol::exclamationmarkTriangleFill, "exclamationmark.triangle.fill", {"dialog-warning-symbolic"}},
+    // No theme draws an empty dashed circle (the loading icons are dots or spinners).
+    {Symbol::circleDashed, "circle.dashed", {}},
+    {Symbol::chevronDown, "chevron.down", {"pan-down-symbolic"}},
+    {Symbol::chevronRight, "chevron.right", {"pan-end-symbolic"}},
+    {Symbol::squareGrid2x2, "square.grid.2x2", {"view-grid-symbolic"}},
+    {Symbol::handDraw, "hand.draw", {"input-tablet-symbolic"}},
+    {Symbol::handTap, "hand.tap", {"preferences-desktop-accessibility-symbolic"}},
+    {Symbol::applescript, "applescript", {"text-x-script-symbolic"}},
+};
+
+constexpr bool isInEnumOrder() {
+    for (std::size_t i = 0; i < std::size(symbolFacts); ++i) {
+        if (std::size_t(symbolFacts[i].symbol) != i)
+            return false;
+    }
+    return true;
+}
+static_assert(isInEnumOrder(), "symbolFacts is indexed by Symbol");
+
+const SymbolFacts& factsOf(Symbol symbol) {
+    return symbolFacts[int(symbol)];
+}
+
+const QString trayHandName = QStringLiteral("hand.point.up.fill");
+
 } // namespace
 
 QStringList themeNames(Symbol symbol) {
-    switch (symbol) {
-    case Symbol::iphone:
-        return {QStringLiteral("phone-apple-iphone-symbolic"), QStringLiteral("phone-symbolic")};
-    case Symbol::laptopcomputer:
-        return {QStringLiteral("computer-laptop-symbolic"), QStringLiteral("computer-symbolic")};
-    case Symbol::arrowLeftArrowRight:
-        return {QStringLiteral("network-transmit-receive-symbolic")};
-    case Symbol::wifi:
-        return {QStringLiteral("network-wireless-signal-excellent-symbolic"),
-                QStringLiteral("network-wireless-symbolic")};
-    case Symbol::checkmarkCircleFill:
-        return {QStringLiteral("emblem-ok-symbolic"), QStringLiteral("emblem-default-symbolic")};
-    case Symbol::exclamationmarkTriangleFill:
-        return {QStringLiteral("dialog-warning-symbolic")};
-    case Symbol::circleDashed:
-        return {}; // no theme draws an empty dashed circle (the loading icons are dots or spinners)
-    case Symbol::chevronDown:
-        return {QStringLiteral("pan-down-symbolic")};
-    case Symbol::chevronRight:
-        return {QStringLiteral("pan-end-symbolic")};
+    QStringList names;
+    for (const char* name : factsOf(symbol).themeNames) {
+        if (name)
+            names << QString::fromLatin1(name);
     }
-    return {};
+    return names;
+}
+
+std::optional<Symbol> symbolNamed(const QString& name) {
+    for (const SymbolFacts& facts : symbolFacts) {
+        if (name == QLatin1String(facts.name))
+            return facts.symbol;
+    }
+    return std::nullopt;
 }
 
 QString bundledPath(Symbol symbol) {
-    const char* file = "";
-    switch (symbol) {
-    case Symbol::iphone:
-        file = "iphone";
-        break;
-    case Symbol::laptopcomputer:
-        file = "laptopcomputer";
-        break;
-    case Symbol::arrowLeftArrowRight:
-        file = "arrow.left.arrow.right";
-        break;
-    case Symbol::wifi:
-        file = "wifi";
-        break;
-    case Symbol::checkmarkCircleFill:
-        file = "checkmark.circle.fill";
-        break;
-    case Symbol::exclamationmarkTriangleFill:
-        file = "exclamationmark.triangle.fill";
-        break;
-    case Symbol::circleDashed:
-        file = "circle.dashed";
-        break;
-    case Symbol::chevronDown:
-        file = "chevron.down";
-        break;
-    case Symbol::chevronRight:
-        file = "chevron.right";
-        break;
-    }
-    return QStringLiteral(":/pylon/icons/%1.svg").arg(QLatin1String(file));
+    return QStringLiteral(":/pylon/icons/%1.svg").arg(QLatin1String(factsOf(symbol).name));
 }
 
 QPixmap bundledSymbolPixmap(Symbol symbol, const QColor& color, int size, qreal devicePixelRatio) {
@@ -165,6 +167,20 @@ QIcon trayIcon(bool darkPanel) {
             icon.addPixmap(QPixmap::fromImage(image));
     }
     return icon;
+}
+
+QPixmap namedSymbolPixmap(const QString& name, int size, const QColor& color, qreal devicePixelRatio) {
+    if (name == trayHandName) {
+        const int pixels = qMax(1, qRound(size * devicePixelRatio));
+        QImage hand = trayIcon(false).pixmap(QSize(pixels, pixels)).toImage();
+        return tinted(hand, color, devicePixelRatio);
+    }
+    if (const std::optional<Symbol> symbol = symbolNamed(name))
+        return symbolPixmap(*symbol, color, size, devicePixelRatio);
+    QPixmap empty(qMax(1, qRound(size * devicePixelRatio)), qMax(1, qRound(size * devicePixelRatio)));
+    empty.fill(Qt::transparent);
+    empty.setDevicePixelRatio(devicePixelRatio);
+    return empty;
 }
 
 bool isDarkPalette(const QPalette& palette) {

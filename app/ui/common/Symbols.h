@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QStringList>
+#include <optional>
 
 namespace pylon::ui {
 
@@ -21,10 +22,16 @@ enum class Symbol {
     circleDashed,
     chevronDown,
     chevronRight,
+    squareGrid2x2,
+    handDraw,
+    handTap,
+    applescript,
 };
 
 // The freedesktop icon-theme names tried for `symbol`, in order.
 QStringList themeNames(Symbol symbol);
+// The symbol with this system-symbol name ("wifi", "hand.tap", ...), if the interface has it.
+std::optional<Symbol> symbolNamed(const QString& name);
 // The bundled drawing (a Qt resource path to an SVG file).
 QString bundledPath(Symbol symbol);
 
@@ -35,6 +42,9 @@ QPixmap bundledSymbolPixmap(Symbol symbol, const QColor& color, int size, qreal 
 
 // The tray icon (a hand pointing up): dark on light panels, light on dark panels.
 QIcon trayIcon(bool darkPanel);
+// The symbol named `name` in `color` (see symbolNamed); "hand.point.up.fill" is the tray's hand, as
+// texts that point to the tray show it. Transparent for a name the interface does not have.
+QPixmap namedSymbolPixmap(const QString& name, int size, const QColor& color, qreal devicePixelRatio = 1.0);
 // Whether a panel drawn in `palette` counts as dark.
 bool isDarkPalette(const QPalette& palette);
 

@@ -1,7 +1,7 @@
 #include "ui/onboarding/OnboardingGetStartedView.h"
 
 #include "ui/onboarding/OnboardingStyle.h"
-#include "ui/onboarding/SymbolImage.h"
+#include "ui/common/Symbols.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetrics>

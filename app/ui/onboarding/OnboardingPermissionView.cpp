@@ -1,7 +1,7 @@
 #include "ui/onboarding/OnboardingPermissionView.h"
 
 #include "ui/onboarding/OnboardingStyle.h"
-#include "ui/onboarding/SymbolImage.h"
+#include "ui/common/Symbols.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

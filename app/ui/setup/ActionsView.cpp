@@ -20,7 +20,7 @@ constexpr int spinnerTicks = 12;
 Spinner::Spinner(QWidget* parent)
     : QWidget(parent) {
     setFixedSize(16, 16);
-    m_timer.setInterval(80);
+    m_timer.setInterval(std::chrono::milliseconds(80));
     connect(&m_timer, &QTimer::timeout, this, [this] {
         m_step = (m_step + 1) % spinnerTicks;
         update();

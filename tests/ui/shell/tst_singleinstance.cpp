@@ -94,7 +94,7 @@ private slots:
         QVERIFY(QFileInfo::exists(socketPath(identifier)));
         QVERIFY(!answers(socketPath(identifier)));
         SingleInstance later(identifier);
-        QVERIFY(!later.sendToRunningInstance(QStringLiteral("pylon://uninstall"), 500));
+        QVERIFY(!later.sendToRunningInstance(QStringLiteral("pylon://uninstall"), std::chrono::milliseconds(500)));
         {
             SingleInstance successor(identifier);
             QSignalSpy messages(&successor, &SingleInstance::messageReceived);

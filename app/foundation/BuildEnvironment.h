@@ -52,7 +52,6 @@ public:
     // Mode-independent names.
     static QString mainWindowTitle() { return QStringLiteral("Pylon"); }
     static QString mainWindowIdentifier() { return QStringLiteral("setup"); }
-    static QString menuBarIconName() { return QStringLiteral("hand.point.up.fill"); }
     static QString remoteScriptArchiveName() { return QStringLiteral("Pylon"); }
     static QString remoteScriptArchiveExtension() { return QStringLiteral("zip"); }
     static QString remoteScriptFolderName() { return QStringLiteral("Pylon"); }

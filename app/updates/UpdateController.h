@@ -66,12 +66,8 @@ public:
 
     // Where results are shown; without one, checks still run and record their time but show nothing.
     void setUserDriver(std::unique_ptr<UpdateUserDriver> driver);
-    UpdateUserDriver* userDriver() const { return m_driver.get(); }
 
     const UpdaterConfiguration& configuration() const { return m_configuration; }
-    std::chrono::seconds updateCheckInterval() const { return m_configuration.checkInterval; }
-    // Updates are only ever downloaded by the user, in the browser.
-    bool automaticallyDownloadsUpdates() const { return false; }
     bool automaticallyChecksForUpdates() const { return m_automaticallyChecks; }
     // Switching on schedules the next check: at once when the last one is an interval old or unknown.
     // Switching on again changes nothing.

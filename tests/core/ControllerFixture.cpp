@@ -28,23 +28,18 @@ QStringList ControllerFixture::menubarLogMessages() {
     return messages;
 }
 
-ControllerFixture::ControllerFixture()
-    : bundlePath(makeBundle(home.path(), QStringLiteral("Pylon"),
-                            bundleInfo(QStringLiteral("net.ostrand.Pylon"), "1.0.0", "1")))
-    , environment(Bundle::atPath(bundlePath).facts(), QStringLiteral("x86_64"), home.dataHome())
-    , defaults(QStringLiteral("net.ostrand.Pylon"), home.configHome()) {
+ControllerFixture::ControllerFixture() {
     server.listen();
     server.body = statusDocument();
     services.statusValue = ServiceManager::enabled;
-    controller = std::make_unique<PylonController>(ControllerContext{
-        environment, defaults, services, workspace, clock, process::loggers(),
-        [this] {
-            auto source = std::make_unique<AccessibilityNotifications>();
-            notifications = source.get();
-            ++subscriptions;
-            return source;
-        },
-        server.port(), AbletonSetupManager::Options{home.path(), home.dataHome()}});
+    auto subscribe = [this] {
+        auto source = std::make_unique<AccessibilityNotifications>();
+        notifications = source.get();
+        ++subscriptions;
+        return source;
+    };
+    controller = std::make_unique<PylonController>(
+        context(subscribe, server.port(), AbletonSetupManager::Options{home.path(), home.dataHome()}));
 }
 
 ControllerFixture::~ControllerFixture() = default;

@@ -1,14 +1,6 @@
 #pragma once
 
-#include "FakeCompanionServer.h"
-#include "Fakes.h"
-#include "TemporaryHome.h"
-#include "TestBundle.h"
-
-#include "foundation/BuildEnvironment.h"
-#include "core/PylonController.h"
-#include "platform/AccessibilityNotifications.h"
-#include "platform/UserDefaults.h"
+#include "ControllerSurroundings.h"
 
 #include <QStringList>
 #include <memory>
@@ -17,7 +9,7 @@ namespace pylon::test {
 
 // A controller wired to a loopback fake companion, a fake service manager, a fake desktop and a
 // fake clock, in a home of its own (Live's preferences and the staging folder live there too).
-struct ControllerFixture {
+struct ControllerFixture : ControllerSurroundings {
     // Fixes the process's build environment and shared log file in a home that outlives every
     // fixture; call before the first fixture.
     static void setUpProcess();
@@ -37,14 +29,6 @@ struct ControllerFixture {
     // A Live preference folder "Live <version>" whose Library.cfg names <home>/<libraryBelowHome>.
     void addLive(const QString& version, const QString& libraryBelowHome, bool createLibrary = true);
 
-    TemporaryHome home;
-    QString bundlePath;
-    BuildEnvironment environment;
-    UserDefaults defaults;
-    FakeServiceManager services;
-    FakeWorkspace workspace;
-    FakeClock clock;
-    FakeCompanionServer server;
     AccessibilityNotifications* notifications = nullptr;
     int subscriptions = 0;
     std::unique_ptr<PylonController> controller;

@@ -1,4 +1,5 @@
 #include "TemporaryHome.h"
+#include "TestBundle.h"
 #include "core/CommandLine.h"
 #include "foundation/BuildEnvironment.h"
 #include "platform/PropertyList.h"
@@ -17,23 +18,6 @@ namespace {
 BuildEnvironment environmentFor(const QString& identifier, const QVariant& shortVersion, const QVariant& build) {
     return BuildEnvironment(BundleFacts{identifier, shortVersion, build, "/Applications/Pylon.app"}, "arm64",
                             "/home/someone/.local/share");
-}
-
-// The bundle folder in the build tree (ctest sets PYLON_BUILD_DIR).
-QString builtBundle(const QString& name) {
-    return qEnvironmentVariable("PYLON_BUILD_DIR") + '/' + name + ".app";
-}
-
-void bundles() {
-    QTest::addColumn<QString>("bundleName");
-    QTest::addColumn<QString>("identifier");
-    QTest::addColumn<QString>("mode");
-    QTest::newRow("production") << "Pylon"
-                                << "net.ostrand.Pylon"
-                                << "production";
-    QTest::newRow("development") << "Pylon-Dev"
-                                 << "net.ostrand.Pylon-Dev"
-                                 << "development";
 }
 
 } // namespace
@@ -81,7 +65,7 @@ private slots:
 
     // The built program
 
-    void builtProgramPrintsItsOwnVersionLineAndRejectsUnknownOptions_data() { bundles(); }
+    void builtProgramPrintsItsOwnVersionLineAndRejectsUnknownOptions_data() { builtBundleRows(); }
     void builtProgramPrintsItsOwnVersionLineAndRejectsUnknownOptions() {
         QFETCH(QString, bundleName);
         QFETCH(QString, mode);

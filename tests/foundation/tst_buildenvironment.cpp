@@ -60,23 +60,6 @@ BuildEnvironment environmentFor(const QTemporaryDir& dir, const QVariant& identi
     return BuildEnvironment(Bundle::atPath(makeBundle(dir.path(), "Pylon", info)).facts(), machine, dataHome);
 }
 
-// The bundle folder in the build tree (ctest sets PYLON_BUILD_DIR).
-QString builtBundle(const QString& name) {
-    return qEnvironmentVariable("PYLON_BUILD_DIR") + '/' + name + ".app";
-}
-
-void bundles() {
-    QTest::addColumn<QString>("bundleName");
-    QTest::addColumn<QString>("identifier");
-    QTest::addColumn<QString>("mode");
-    QTest::newRow("production") << "Pylon"
-                                << "net.ostrand.Pylon"
-                                << "production";
-    QTest::newRow("development") << "Pylon-Dev"
-                                 << "net.ostrand.Pylon-Dev"
-                                 << "development";
-}
-
 } // namespace
 
 class BuildEnvironmentTest : public QObject {
@@ -136,7 +119,7 @@ private slots:
 
     // The bundles of the build tree
 
-    void builtBundleInfoPlistNamesItsMode_data() { bundles(); }
+    void builtBundleInfoPlistNamesItsMode_data() { builtBundleRows(); }
     void builtBundleInfoPlistNamesItsMode() {
         QFETCH(QString, bundleName);
         QFETCH(QString, identifier);

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
 
 namespace pylon::test {
 
@@ -29,6 +30,20 @@ QVariantMap bundleInfo(const QString& identifier, const QString& shortVersion, c
         {QStringLiteral("CFBundleShortVersionString"), shortVersion},
         {QStringLiteral("CFBundleVersion"), build},
     };
+}
+
+QString builtBundle(const QString& name) {
+    return qEnvironmentVariable("PYLON_BUILD_DIR") + QLatin1Char('/') + name + QStringLiteral(".app");
+}
+
+void builtBundleRows() {
+    QTest::addColumn<QString>("bundleName");
+    QTest::addColumn<QString>("identifier");
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("production") << QStringLiteral("Pylon") << QStringLiteral("net.ostrand.Pylon")
+                                << QStringLiteral("production");
+    QTest::newRow("development") << QStringLiteral("Pylon-Dev") << QStringLiteral("net.ostrand.Pylon-Dev")
+                                 << QStringLiteral("development");
 }
 
 } // namespace pylon::test

@@ -15,4 +15,10 @@ QString makeBundleWithInfoText(const QString& parent, const QString& name, const
 // The usual info dictionary of a bundle with this identifier and version halves.
 QVariantMap bundleInfo(const QString& identifier, const QString& shortVersion, const QString& build);
 
+// The bundle folder "<name>.app" in the build tree (ctest sets PYLON_BUILD_DIR).
+QString builtBundle(const QString& name);
+
+// Data rows of a Qt Test for both built bundles: bundleName, identifier and mode.
+void builtBundleRows();
+
 } // namespace pylon::test

@@ -31,14 +31,14 @@ OnboardingPage::OnboardingPage(const QString& buttonText, std::function<void()> 
     m_contentLayout->setContentsMargins(sidePadding, edgePadding, sidePadding, edgePadding);
     m_contentLayout->setSpacing(itemSpacing);
     if (scrolling == Scrolling::content) {
-        m_scrollArea = new QScrollArea;
-        m_scrollArea->setWidgetResizable(true);
-        m_scrollArea->setFrameShape(QFrame::NoFrame);
-        m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        m_scrollArea->setWidget(content);
+        auto* scrollArea = new QScrollArea;
+        scrollArea->setWidgetResizable(true);
+        scrollArea->setFrameShape(QFrame::NoFrame);
+        scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scrollArea->setWidget(content);
         content->setAutoFillBackground(false);
-        m_scrollArea->viewport()->setAutoFillBackground(false);
-        column->addWidget(m_scrollArea, 1);
+        scrollArea->viewport()->setAutoFillBackground(false);
+        column->addWidget(scrollArea, 1);
     } else {
         column->addWidget(content, 1);
     }

@@ -6,7 +6,6 @@
 class QBoxLayout;
 class QHBoxLayout;
 class QPushButton;
-class QScrollArea;
 class QVBoxLayout;
 
 namespace pylon::ui {
@@ -24,7 +23,6 @@ public:
 
     QPushButton* primaryButton() const { return m_primaryButton; }
     // Null when the content does not scroll.
-    QScrollArea* scrollArea() const { return m_scrollArea; }
 
 protected:
     QVBoxLayout* contentLayout() const { return m_contentLayout; }
@@ -35,7 +33,6 @@ private:
     QVBoxLayout* m_contentLayout = nullptr;
     QHBoxLayout* m_footerLayout = nullptr;
     QPushButton* m_primaryButton = nullptr;
-    QScrollArea* m_scrollArea = nullptr;
 };
 
 // A panel with a rounded background in one colour (the control background unless told otherwise).

@@ -31,7 +31,6 @@ public:
     const RowHeader& header() const { return m_header; }
     const RowContent& content() const { return m_content; }
     AlignedDisclosure* disclosure() const { return m_disclosure; }
-    SymbolView* headerSymbol() const { return m_symbol; }
     QLabel* headerLabel() const { return m_text; }
     bool isExpanded() const;
 

@@ -62,7 +62,6 @@ public:
     SymbolView* mac() const { return m_mac; }
     SymbolView* phoneLink() const { return m_phoneLink; }
     SymbolView* phone() const { return m_phone; }
-    ActionsView* actionsView() const { return m_actions; }
 
 public slots:
     void render();

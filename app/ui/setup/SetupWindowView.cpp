@@ -53,8 +53,7 @@ SetupWindowView::SetupWindowView(DynamicStatus& status, SetupViewControllerProto
     const QList<QWidget*> parts = [&] {
         QList<QWidget*> list{m_connection, divider(this), m_instances};
         if (environment.isDevelopment()) {
-            m_devMode = new DevModeButtonsView(controller, this);
-            list << divider(this) << m_devMode;
+            list << divider(this) << new DevModeButtonsView(controller, this);
         }
         return list;
     }();

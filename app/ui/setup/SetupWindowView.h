@@ -12,7 +12,6 @@ class SetupViewControllerProtocol;
 namespace pylon::ui {
 
 class AbletonInstancesSection;
-class DevModeButtonsView;
 class MainConnectionSection;
 
 // The setup window's content: the devices with the next thing to do, the Live User Libraries and,
@@ -35,7 +34,6 @@ public:
     MainConnectionSection* connectionSection() const { return m_connection; }
     AbletonInstancesSection* instancesSection() const { return m_instances; }
     // Only in the development build; null otherwise.
-    DevModeButtonsView* devModeButtons() const { return m_devMode; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -44,7 +42,6 @@ private:
     std::function<void()> m_onAppear;
     MainConnectionSection* m_connection;
     AbletonInstancesSection* m_instances;
-    DevModeButtonsView* m_devMode = nullptr;
 };
 
 } // namespace pylon::ui

@@ -1,15 +1,6 @@
 #pragma once
 
-#include "FakeCompanionServer.h"
-#include "Fakes.h"
-#include "TemporaryHome.h"
-#include "TestBundle.h"
-#include "core/Process.h"
-#include "core/PylonController.h"
-#include "foundation/FileLogger.h"
-#include "platform/AccessibilityNotifications.h"
-#include "platform/Bundle.h"
-#include "platform/UserDefaults.h"
+#include "ControllerSurroundings.h"
 #include "status/StatusCodec.h"
 #include "ui/onboarding/OnboardingFlow.h"
 #include "ui/onboarding/OnboardingPage.h"
@@ -48,22 +39,17 @@ inline CompanionStatusResponse companionStatus(bool addonLoaded, bool addonAvail
 
 // An onboarding flow over a controller that polls a loopback fake companion, in a throw-away home
 // and a bundle of the given identifier whose resources hold the listed files of the repository.
-struct OnboardingFixture {
+struct OnboardingFixture : ControllerSurroundings {
     explicit OnboardingFixture(const QString& identifier = productionIdentifier,
                                const QStringList& resources = {"eula.md", "images/PylonHero.png",
                                                                "images/AbletonMidiSettings.png"})
-        : bundlePath(makeBundle(home.path(), identifier == productionIdentifier ? "Pylon" : "Pylon-Dev",
-                                bundleInfo(identifier, "1.0.0", "1")))
-        , environment(Bundle::atPath(bundlePath).facts(), QStringLiteral("x86_64"), home.dataHome())
-        , defaults(identifier, home.configHome()) {
+        : ControllerSurroundings(identifier) {
         for (const QString& resource : resources)
             QFile::copy(sourceResource(resource), resourcePath(QFileInfo(resource).fileName()));
         server.listen();
         server.body = "{}"; // not a status document until a test publishes one
         services.statusValue = ServiceManager::enabled;
-        controller = std::make_unique<PylonController>(
-            ControllerContext{environment, defaults, services, workspace, clock, process::loggers(),
-                              [] { return std::make_unique<AccessibilityNotifications>(); }, server.port()});
+        controller = std::make_unique<PylonController>(context({}, server.port()));
         store = std::make_unique<ui::OnboardingStore>(defaults, process::loggers().menubar);
     }
     QString resourcePath(const QString& name) const { return bundlePath + "/Contents/Resources/" + name; }
@@ -94,14 +80,6 @@ struct OnboardingFixture {
         });
     }
 
-    TemporaryHome home;
-    QString bundlePath;
-    BuildEnvironment environment;
-    UserDefaults defaults;
-    FakeServiceManager services;
-    FakeWorkspace workspace;
-    FakeClock clock;
-    FakeCompanionServer server;
     std::unique_ptr<PylonController> controller;
     std::unique_ptr<ui::OnboardingStore> store;
     int completions = 0;

@@ -1,3 +1,4 @@
+#include "ControllerSurroundings.h"
 #include "UiTestSupport.h"
 #include "Fakes.h"
 #include "core/Process.h"
@@ -46,22 +47,16 @@ QStringList describe(const ActionsContent& content) {
 }
 
 // A controller on fakes that is never started, with its tray menu.
-struct Menu {
+struct Menu : ControllerSurroundings {
     explicit Menu(bool development = false)
-        : env(development)
-        , defaults(env.environment.bundleIdentifier(), env.home.configHome())
-        , controller(ControllerContext{env.environment, defaults, services, workspace, clock, process::loggers(),
-                                       [] { return std::make_unique<AccessibilityNotifications>(); }}) {}
+        : ControllerSurroundings(development ? QStringLiteral("net.ostrand.Pylon-Dev")
+                                             : QStringLiteral("net.ostrand.Pylon"))
+        , controller(context()) {}
     MenuBarView& makeView(std::function<void()> onAppear = {}) {
-        view = std::make_unique<MenuBarView>(controller, env.environment.appDisplayName(), onAppear);
+        view = std::make_unique<MenuBarView>(controller, environment.appDisplayName(), onAppear);
         return *view;
     }
     DynamicStatus& status() { return controller.dynamicStatus(); }
-    TestEnvironment env;
-    UserDefaults defaults;
-    FakeServiceManager services;
-    FakeWorkspace workspace;
-    FakeClock clock;
     PylonController controller;
     std::unique_ptr<MenuBarView> view;
 };
@@ -220,7 +215,7 @@ private slots:
                               Kind::requiresLoginItemApproval, Kind::error}) {
                 putInState(f.status(), kind);
                 QCOMPARE(f.view->actions(), actions);
-                const QList<MenuItem> items = menuItems(f.status(), f.env.environment.appDisplayName());
+                const QList<MenuItem> items = menuItems(f.status(), f.environment.appDisplayName());
                 for (int i = 0; i < 7; ++i) {
                     QCOMPARE(actions[i]->isSeparator(), i == 1 || i == 5);
                     QCOMPARE(actions[i]->text(), items[i].text);

@@ -57,24 +57,37 @@ std::optional<QString> matchingEntry(const QString& folder, const QString& name)
     return std::nullopt;
 }
 
-// `root` followed by `components`, each matched as Wine matches it. The part that exists is
-// canonical (links followed); the components from the first missing one on are appended as written.
-std::optional<QString> resolveBelow(const QString& root, const QStringList& components) {
-    QString reached = root;
-    qsizetype found = 0;
-    for (; found < components.size(); ++found) {
-        const std::optional<QString> entry = matchingEntry(reached, components[found]);
+// How far `base` followed by `components` exists, each component matched as Wine matches it.
+struct Match {
+    QString reached; // `base` and the names of the components found
+    qsizetype found; // how many components were found
+};
+Match matchExisting(const QString& base, const QStringList& components) {
+    Match match{base, 0};
+    for (; match.found < components.size(); ++match.found) {
+        const std::optional<QString> entry = matchingEntry(match.reached, components[match.found]);
         if (!entry)
             break;
-        reached = joined(reached, *entry);
+        match.reached = joined(match.reached, *entry);
     }
+    return match;
+}
+
+QString withRest(QString path, const QStringList& components, qsizetype from) {
+    for (qsizetype i = from; i < components.size(); ++i)
+        path = joined(path, components[i]);
+    return path;
+}
+
+// `root` followed by `components`: the part that exists canonical (links followed), the components
+// from the first missing one on appended as written.
+std::optional<QString> resolveBelow(const QString& root, const QStringList& components) {
+    const Match match = matchExisting(root, components);
     // Empty when the reached part vanished or turned into a loop since it was looked up.
-    QString result = QFileInfo(reached).canonicalFilePath();
-    if (result.isEmpty())
+    const QString canonical = QFileInfo(match.reached).canonicalFilePath();
+    if (canonical.isEmpty())
         return std::nullopt;
-    for (qsizetype i = found; i < components.size(); ++i)
-        result = joined(result, components[i]);
-    return result;
+    return withRest(canonical, components, match.found);
 }
 
 // Whether `name` is "Live " followed by digits, ".", digits and anything else ("Live 12.1.5",
@@ -99,10 +112,9 @@ WineLivePreferences preferencesRecord(const QString& versionFolder, const QStrin
     const QString version = name.mid(livePrefix.size());
     const QStringList pieces = version.split(QLatin1Char('.'), Qt::SkipEmptyParts);
     const QString displayName = livePrefix + pieces.mid(0, 2).join(QLatin1Char('.'));
-    const std::optional<QString> config =
-        resolveBelow(versionFolder, {QStringLiteral("Preferences"), QStringLiteral("Library.cfg")});
-    return {version, displayName, config.value_or(joined(versionFolder, QStringLiteral("Preferences/Library.cfg"))),
-            prefix, user};
+    const QStringList config{QStringLiteral("Preferences"), QStringLiteral("Library.cfg")};
+    const Match match = matchExisting(versionFolder, config);
+    return {version, displayName, withRest(match.reached, config, match.found), prefix, user};
 }
 
 } // namespace
@@ -177,12 +189,16 @@ QList<WineLivePreferences> findWineLivePreferences(const QString& prefix) {
         const QString userFolder = joined(users, user);
         for (const QStringList& appData : {QStringList{QStringLiteral("AppData"), QStringLiteral("Roaming")},
                                            QStringList{QStringLiteral("Application Data")}}) {
-            const std::optional<QString> ableton = resolveBelow(userFolder, appData + QStringList{QStringLiteral("Ableton")});
-            if (!ableton || seenAbletonFolders.contains(*ableton) || !QFileInfo(*ableton).isDir())
+            const QStringList components = appData + QStringList{QStringLiteral("Ableton")};
+            const Match match = matchExisting(userFolder, components);
+            // Canonical only to notice a second way to the same folder.
+            const QString ableton = QFileInfo(match.reached).canonicalFilePath();
+            if (match.found < components.size() || ableton.isEmpty() || seenAbletonFolders.contains(ableton) ||
+                !QFileInfo(ableton).isDir())
                 continue;
-            seenAbletonFolders.insert(*ableton);
-            for (const QString& name : entryNames(*ableton)) {
-                const QString versionFolder = joined(*ableton, name);
+            seenAbletonFolders.insert(ableton);
+            for (const QString& name : entryNames(ableton)) {
+                const QString versionFolder = joined(ableton, name);
                 if (isLiveVersionFolderName(name) && QFileInfo(versionFolder).isDir())
                     found.append(preferencesRecord(versionFolder, name, prefix, user));
             }

@@ -144,11 +144,26 @@ std::optional<QStringView> valueOfKey(QStringView content, QStringView key) {
     return rest;
 }
 
+// `path` with the first of `homes` that holds it replaced by "~".
+QString displayPathBelow(const QString& path, const QStringList& homes) {
+    for (const QString& home : homes) {
+        // A home of "/" would turn every path into "~/…".
+        if (home.isEmpty() || home == QLatin1String("/"))
+            continue;
+        if (path == home)
+            return QStringLiteral("~");
+        if (path.startsWith(home) && path.at(home.size()) == u'/')
+            return QStringLiteral("~") + path.mid(home.size());
+    }
+    return path;
+}
+
 // Collects prefixes in search order, each canonical folder once.
 class PrefixCollector {
 public:
     explicit PrefixCollector(QString homeDirectory)
-        : m_home(std::move(homeDirectory)) {}
+        : m_home(std::move(homeDirectory))
+        , m_homes{QDir::cleanPath(m_home), QFileInfo(m_home).canonicalFilePath()} {}
 
     void consider(const QString& folder, WinePrefixSource source) {
         if (!folder.startsWith(QLatin1Char('/')) || !isWinePrefix(folder))
@@ -181,7 +196,8 @@ public:
         QStringList files = QDir(gamesFolder).entryList({QStringLiteral("*.yml")}, QDir::Files | QDir::NoSymLinks);
         files.sort();
         for (const QString& file : files.mid(0, maximumLutrisConfigs)) {
-            const std::optional<QByteArray> yaml = readSmallRegularFile(joined(gamesFolder, file), maximumLutrisConfigSize);
+            const std::optional<QByteArray> yaml =
+                readSmallRegularFile(joined(gamesFolder, file), maximumLutrisConfigSize);
             if (!yaml)
                 continue;
             if (const std::optional<QString> prefix = lutrisGamePrefix(*yaml, m_home))
@@ -196,10 +212,11 @@ private:
         if (canonical.isEmpty() || m_seen.contains(canonical))
             return;
         m_seen.insert(canonical);
-        m_prefixes.append({canonical, homeRelativeDisplayPath(canonical, m_home), source});
+        m_prefixes.append({canonical, displayPathBelow(canonical, m_homes), source});
     }
 
     QString m_home;
+    QStringList m_homes; // as given and canonical
     QSet<QString> m_seen;
     QList<WinePrefix> m_prefixes;
 };
@@ -228,8 +245,8 @@ QString winePrefixSourceName(WinePrefixSource source) {
     return {};
 }
 
-WinePrefixSearch WinePrefixSearch::fromEnvironment(const QProcessEnvironment& environment,
-                                                   const QString& homeDirectory, const QStringList& userAddedPrefixes) {
+WinePrefixSearch WinePrefixSearch::fromEnvironment(const QProcessEnvironment& environment, const QString& homeDirectory,
+                                                   const QStringList& userAddedPrefixes) {
     const auto absoluteValue = [&](const QString& name) {
         const QString value = environment.value(name);
         return value.startsWith(QLatin1Char('/')) ? value : QString();
@@ -246,16 +263,7 @@ bool isWinePrefix(const QString& folder) {
 QString homeRelativeDisplayPath(const QString& path, const QString& homeDirectory) {
     if (homeDirectory.isEmpty())
         return path;
-    for (const QString& home : {QDir::cleanPath(homeDirectory), QFileInfo(homeDirectory).canonicalFilePath()}) {
-        // A home of "/" would turn every path into "~/…".
-        if (home.isEmpty() || home == QLatin1String("/"))
-            continue;
-        if (path == home)
-            return QStringLiteral("~");
-        if (path.startsWith(home) && path.at(home.size()) == u'/')
-            return QStringLiteral("~") + path.mid(home.size());
-    }
-    return path;
+    return displayPathBelow(path, {QDir::cleanPath(homeDirectory), QFileInfo(homeDirectory).canonicalFilePath()});
 }
 
 std::optional<QString> lutrisGamePrefix(QByteArrayView yaml, const QString& homeDirectory) {
@@ -297,7 +305,8 @@ std::optional<QString> lutrisGamePrefix(QByteArrayView yaml, const QString& home
 QList<WinePrefix> findWinePrefixes(const WinePrefixSearch& search) {
     const QString home = search.homeDirectory;
     const QString dataHome = search.dataHome.isEmpty() ? joined(home, QStringLiteral(".local/share")) : search.dataHome;
-    const QString configHome = search.configHome.isEmpty() ? joined(home, QStringLiteral(".config")) : search.configHome;
+    const QString configHome =
+        search.configHome.isEmpty() ? joined(home, QStringLiteral(".config")) : search.configHome;
     PrefixCollector collector(home);
     if (!search.winePrefixVariable.isEmpty())
         collector.consider(search.winePrefixVariable, WinePrefixSource::environment);

@@ -191,10 +191,11 @@ QList<WineLivePreferences> findWineLivePreferences(const QString& prefix) {
                                            QStringList{QStringLiteral("Application Data")}}) {
             const QStringList components = appData + QStringList{QStringLiteral("Ableton")};
             const Match match = matchExisting(userFolder, components);
+            if (match.found < components.size())
+                continue;
             // Canonical only to notice a second way to the same folder.
             const QString ableton = QFileInfo(match.reached).canonicalFilePath();
-            if (match.found < components.size() || ableton.isEmpty() || seenAbletonFolders.contains(ableton) ||
-                !QFileInfo(ableton).isDir())
+            if (ableton.isEmpty() || seenAbletonFolders.contains(ableton) || !QFileInfo(ableton).isDir())
                 continue;
             seenAbletonFolders.insert(ableton);
             for (const QString& name : entryNames(ableton)) {

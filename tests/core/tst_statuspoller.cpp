@@ -134,16 +134,49 @@ private slots:
         QCOMPARE(loadCachedStatus(f.defaults)->companion.clientCount, 2);
     }
 
-    void companionThatNeverAnswersEndsStartingAtTheFailureCeiling() {
+    // The starting state of a companion that never answers ends once both hold: ten failures in a
+    // row and thirty seconds since the starting state began, in whichever order they come.
+    void companionThatNeverAnswersEndsStartingAfterTheCeilingAndTheGrace_data() {
+        QTest::addColumn<bool>("timeFirst");
+        QTest::newRow("failures first") << false;
+        QTest::newRow("time first") << true;
+    }
+    void companionThatNeverAnswersEndsStartingAfterTheCeilingAndTheGrace() {
+        QFETCH(bool, timeFirst);
         PollerFixture f;
         f.server.close();
+        f.poller.startingBegan();
+        if (timeFirst)
+            f.clock.advance(PollingSchedule::startingGrace);
         for (int i = 1; i < PollingSchedule::failureCeiling; ++i) {
             f.poll();
             QVERIFY(f.status().isStarting());
         }
-        f.poll();
+        f.poll(); // the tenth failure
+        if (!timeFirst) {
+            QVERIFY(f.status().isStarting());
+            f.clock.advance(PollingSchedule::startingGrace - std::chrono::milliseconds(1));
+            f.poll();
+            QVERIFY(f.status().isStarting());
+            f.clock.advance(std::chrono::milliseconds(1));
+            f.poll();
+        }
         QVERIFY(!f.status().isStarting());
         QCOMPARE(f.status().companionState(), CompanionState(Kind::notRunning));
+    }
+
+    void aRestartGivesTheStartingStateItsTimeAgain() {
+        PollerFixture f;
+        f.server.close();
+        f.poller.startingBegan();
+        f.clock.advance(PollingSchedule::startingGrace);
+        for (int i = 0; i < PollingSchedule::failureCeiling; ++i)
+            f.poll();
+        QVERIFY(!f.status().isStarting());
+        f.status().setIsStarting(true); // the restart
+        f.poller.startingBegan();
+        f.poll();
+        QVERIFY(f.status().isStarting());
     }
 
     void loopPollsAtOnceThenAtTheScheduledPauseUntilThePollerIsGone() {

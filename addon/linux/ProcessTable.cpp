@@ -95,15 +95,16 @@ std::vector<RunningApplication> runningLiveProcesses() {
         if (!processId)
             continue;
         const std::string_view pid(entry->d_name);
+        // The kernel keeps 15 bytes of the name and a newline; more never comes.
         auto comm = readProcFile(procFd, pid, "comm", 64);
         if (!comm)
             continue;
         if (!comm->empty() && comm->back() == '\n')
             comm->pop_back();
-        const auto firstArgument = firstArgumentOf(readProcFile(procFd, pid, "cmdline", 64 * 1024));
-        if (!mayBeLive(*comm, firstArgument.value_or(std::string())))
+        if (!mayBeLive(*comm))
             continue;
 
+        const auto firstArgument = firstArgumentOf(readProcFile(procFd, pid, "cmdline", 64 * 1024));
         ProcessFacts facts{*processId, std::move(*comm), firstArgument, readExecutablePath(procFd, pid)};
         if (auto application = liveApplication(facts))
             applications.push_back(std::move(*application));

@@ -1,6 +1,10 @@
 # The two application bundles, laid out as on a Mac so the running program can find its bundle
 # from its own path. Every part of the build that ships something inside a bundle adds it with
 # pylon_bundle_add_file() or by copying into ${PYLON_BUNDLE_DIR_<mode>} from its own target.
+#
+# This is the table of build modes: the companion's launcher passes its mode's port, label, display
+# name and app-support folder name to the companion (companion/CMakeLists.txt); nothing else
+# spells them.
 
 set(PYLON_BUNDLE_MODES production development)
 
@@ -10,6 +14,8 @@ set(PYLON_BUNDLE_NAME_production "Pylon")
 set(PYLON_COMPANION_NAME_production "Pylon Companion")
 set(PYLON_COMPANION_LABEL_production "net.ostrand.PylonCompanion")
 set(PYLON_COMPANION_PLIST_production "PylonCompanion-${PYLON_ARCH}.plist")
+set(PYLON_COMPANION_PORT_production 47150)
+set(PYLON_APP_SUPPORT_FOLDER_production "Pylon")
 set(PYLON_URL_SCHEME_production "pylon")
 set(PYLON_FEED_URL_production "https://updates.ostrand.net/pylon/appcast.xml" CACHE STRING
     "Update feed (SUFeedURL) of the production bundle")
@@ -20,6 +26,8 @@ set(PYLON_BUNDLE_NAME_development "Pylon-Dev")
 set(PYLON_COMPANION_NAME_development "Pylon Companion-Dev")
 set(PYLON_COMPANION_LABEL_development "net.ostrand.PylonCompanion-Dev")
 set(PYLON_COMPANION_PLIST_development "PylonCompanion-Dev-${PYLON_ARCH}.plist")
+set(PYLON_COMPANION_PORT_development 47250)
+set(PYLON_APP_SUPPORT_FOLDER_development "Pylon-Dev")
 set(PYLON_URL_SCHEME_development "pylon-dev")
 set(PYLON_FEED_URL_development "https://updates.ostrand.net/pylon-dev/appcast.xml" CACHE STRING
     "Update feed (SUFeedURL) of the development bundle")

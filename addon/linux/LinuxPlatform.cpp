@@ -1,5 +1,6 @@
 // The Linux backend: trust is an X display with the XTEST extension, Live processes come from
-// /proc, and the shortcut is typed into the process's focused window (see X11Keyboard.h).
+// /proc (see ProcessTable.h), and the shortcut is typed into the process's focused window (see
+// X11Keyboard.h). Both keep what they learnt for the platform's life.
 
 #include "../src/Platform.h"
 #include "KeyStrokes.h"
@@ -26,7 +27,7 @@ public:
     std::vector<RunningApplication> runningApplications(std::string_view bundleId) override {
         if (bundleId != kLiveBundleId)
             return {};
-        return linux_backend::runningLiveProcesses();
+        return m_processes.runningLiveProcesses();
     }
 
     bool postKeyEvents(ProcessId processId, std::span<const KeyEvent> events) override {
@@ -40,6 +41,7 @@ public:
     }
 
 private:
+    linux_backend::ProcessTable m_processes;
     linux_backend::X11Connection m_x11;
 };
 

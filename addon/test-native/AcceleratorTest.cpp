@@ -6,6 +6,7 @@
 
 #include "../linux/KeyStrokes.h"
 #include "../linux/LiveProcess.h"
+#include "../linux/ProcessTable.h"
 
 #include <QtTest>
 #include <X11/X.h>
@@ -164,6 +165,55 @@ private slots:
         QFETCH(std::vector<KeyEvent>, events);
         QFETCH(std::vector<KeyStroke>, strokes);
         QVERIFY(linux_backend::keyStrokes(events) == strokes);
+    }
+
+    // The table's memory of processes that are not Live, on a folder laid out like /proc and a
+    // clock the test moves.
+    void processTable_readsAgainWhatMayHaveTurnedIntoLive() {
+        QTemporaryDir proc;
+        QVERIFY(proc.isValid());
+        const auto process = [&](const QString& pid, const QByteArray& comm, const QByteArray& argv0) {
+            QVERIFY(QDir(proc.path()).mkpath(pid));
+            for (const auto& [file, content] : {std::pair{"comm", comm + '\n'}, {"cmdline", argv0 + '\0'}}) {
+                QFile out(proc.filePath(pid + QLatin1Char('/') + QLatin1String(file)));
+                QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                out.write(content);
+            }
+        };
+        const QByteArray windowsPath = "C:\\Live\\Ableton Live 12 Suite.exe";
+        ProcessTable::Clock::time_point now{};
+        ProcessTable table(QFile::encodeName(proc.path()).toStdString(), [&] { return now; });
+        const auto listed = [&] {
+            std::vector<ProcessId> ids;
+            for (const auto& application : table.runningLiveProcesses())
+                ids.push_back(application.processId);
+            return ids;
+        };
+        const auto at = [&](int seconds) { now = ProcessTable::Clock::time_point{} + std::chrono::seconds(seconds); };
+
+        process("100", "bash", "bash");                 // turns into Live while young
+        process("200", "bash", "bash");                 // turns into Live once settled
+        process("300", "wine64-preloade", "C:\\x.exe"); // a Wine loader: read on every pass
+        process("400", "sleep", "sleep");               // ends, and its id comes back as Live
+        QVERIFY(listed().empty());
+        at(1);
+        QVERIFY(listed().empty());
+        process("100", "Ableton Live 12", windowsPath);
+        at(2);
+        QCOMPARE(listed(), std::vector<ProcessId>{100});
+        process("200", "Ableton Live 12", windowsPath);
+        process("300", "Ableton Live 12", windowsPath);
+        // Another process under id 400: another folder, so another inode (made before the old one
+        // goes, so the file system cannot hand out the same inode again).
+        process("400.new", "Ableton Live 12", windowsPath);
+        QVERIFY(QDir(proc.filePath(QStringLiteral("400"))).removeRecursively());
+        QVERIFY(QDir(proc.path()).rename(QStringLiteral("400.new"), QStringLiteral("400")));
+        at(3);
+        QCOMPARE(listed(), (std::vector<ProcessId>{100, 300, 400}));
+        at(11);
+        QCOMPARE(listed(), (std::vector<ProcessId>{100, 300, 400}));
+        at(12); // ten seconds after 200 was last read
+        QCOMPARE(listed(), (std::vector<ProcessId>{100, 200, 300, 400}));
     }
 
     void module_declaresNodeApiVersion8() {

@@ -52,5 +52,6 @@ companion=$!
 
 status=0
 node "$here/companion-cpu.js" --companion-pid "$companion" --port 47250 --seconds "$seconds" || status=$?
-echo "processes on the machine: $(find /proc -maxdepth 1 -name '[0-9]*' | wc -l); load:$(uptime | sed 's/.*load average://')"
+processes=$(find /proc -maxdepth 1 -name '[0-9]*' | wc -l)
+echo "processes on the machine: $processes; load:$(uptime | sed 's/.*load average://')"
 exit "$status"

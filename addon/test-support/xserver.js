@@ -39,8 +39,8 @@ async function run(program, args, env) {
     try {
         return await promisify(execFile)(program, args, { env, timeout: 10000, encoding: 'utf8' });
     } catch (error) {
-        if (error.code === 'ENOENT') throw new Error(`${program} is not installed (Debian package ${PACKAGES[program]})`);
-        throw error;
+        if (error.code !== 'ENOENT') throw error;
+        throw new Error(`${program} is not installed (Debian package ${PACKAGES[program]})`);
     }
 }
 
@@ -90,7 +90,8 @@ async function startXServer({ xtest = true, windowManager = false, home } = {}) 
     };
     try {
         if (windowManager) {
-            const dirs = { HOME: home, XDG_CACHE_HOME: path.join(home, '.cache'), XDG_CONFIG_HOME: path.join(home, '.config') };
+            const dirs = { HOME: home, XDG_CACHE_HOME: path.join(home, '.cache'),
+                XDG_CONFIG_HOME: path.join(home, '.config') };
             fs.mkdirSync(dirs.XDG_CACHE_HOME, { recursive: true });
             const started = start('openbox', ['--sm-disable'], { env: { ...env, ...dirs }, stdio: 'ignore' });
             manager = started.child;

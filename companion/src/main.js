@@ -34,7 +34,9 @@ function run(argv, env) {
     });
 
     const accelerator = loadAccelerator(config.acceleratorPath, log);
-    const statusSource = new StatusSource({ version: config.version, accelerator, log, maxAgeMs: config.statusMaxAgeMs });
+    const statusSource = new StatusSource({
+        version: config.version, accelerator, log, maxAgeMs: config.statusMaxAgeMs,
+    });
     const server = createServer({ statusSource, accelerator, log });
 
     server.on('error', (error) => {

@@ -21,7 +21,9 @@ function hostAddresses(interfaces = os.networkInterfaces()) {
 }
 
 class StatusSource {
-    constructor({ version, accelerator, log, maxAgeMs, sessionId = crypto.randomUUID(), clock = () => performance.now() }) {
+    constructor({
+        version, accelerator, log, maxAgeMs, sessionId = crypto.randomUUID(), clock = () => performance.now(),
+    }) {
         this.version = version;
         this.accelerator = accelerator;
         this.log = log;

@@ -138,10 +138,13 @@ test('standard output copies the log on a terminal or when asked, never otherwis
         ['a terminal, told not to', onTerminal, { PYLON_COMPANION_LOG_STDOUT: '0' }, false],
     ];
     for (const [where, [command, prefix] = [], env, copied] of cases) {
-        const run = h.spawnCompanion(t, { home, command, args: [...(prefix || []), ...h.identity()],
-            env: { PYLON_COMPANION_LOG_STDOUT: undefined, ...env, PYLON_COMPANION_PORT: String(blocker.address().port) } });
+        const run = h.spawnCompanion(t, {
+            home, command, args: [...(prefix || []), ...h.identity()],
+            env: { PYLON_COMPANION_LOG_STDOUT: undefined, ...env, PYLON_COMPANION_PORT: String(blocker.address().port) },
+        });
         assert.equal((await run.exited()).code, 1, where);
-        assert.equal(/\[main\] Starting Pylon Companion/.test(run.output.stdout), copied, `${where}: ${run.output.stdout}`);
+        const stdout = run.output.stdout;
+        assert.equal(/\[main\] Starting Pylon Companion/.test(stdout), copied, `${where}: ${stdout}`);
     }
     const starts = h.logText(home).split('\n').filter((line) => line.includes('[main] Starting'));
     assert.equal(starts.length, cases.length, 'the log file gets every line in every case');
@@ -177,7 +180,8 @@ for (const [mode, suffix, expected] of BUNDLES) {
         const argsFile = path.join(home, 'args');
         const fakeNode = path.join(home, 'node');
         fs.writeFileSync(fakeNode, '#!/bin/sh\nprintf "%s\\n" "$@" > "$ARGS_FILE"\n', { mode: 0o755 });
-        const fake = h.spawnCompanion(t, { home, command: launcher, env: { PYLON_NODE: fakeNode, ARGS_FILE: argsFile } });
+        const fake = h.spawnCompanion(t,
+            { home, command: launcher, env: { PYLON_NODE: fakeNode, ARGS_FILE: argsFile } });
         assert.equal((await fake.exited()).code, 0);
         const [main, ...args] = fs.readFileSync(argsFile, 'utf8').split('\n').slice(0, -1);
         assert.equal(path.resolve(main), path.join(bundle, app, 'Contents/Resources/companion/main.js'));

@@ -29,8 +29,10 @@ const MAIN = path.join(__dirname, '..', 'src', 'main.js');
 
 // The arguments a bundle's launcher passes, for runs from the source folder: an identity of the
 // test's choosing (the bundle tests check what the launchers pass).
-const identity = ({ mode = 'production', name = 'Pylon Companion', folder = 'Pylon', port = '47150' } = {}) =>
-    ['--mode', mode, '--port', port, '--label', `test.${folder}`, '--display-name', name, '--app-support-folder', folder];
+const identity = ({ mode = 'production', name = 'Pylon Companion', folder = 'Pylon', port = '47150' } = {}) => [
+    '--mode', mode, '--port', port, '--label', `test.${folder}`, '--display-name', name,
+    '--app-support-folder', folder,
+];
 
 // Spawns the companion (from the source folder unless `command` names a launcher or a wrapper)
 // with nothing of this process's environment steering it, log lines copied to standard output;

@@ -22,7 +22,7 @@ function hostAddresses(interfaces = os.networkInterfaces()) {
 
 class StatusSource {
     constructor({
-        version, accelerator, log, maxAgeMs, sessionId = crypto.randomUUID(), clock = () => performance.now(),
+        version, accelerator, log, maxAgeMs = 0, sessionId = crypto.randomUUID(), clock = () => performance.now(),
     }) {
         this.version = version;
         this.accelerator = accelerator;

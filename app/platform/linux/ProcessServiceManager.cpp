@@ -197,8 +197,10 @@ void ProcessServiceManager::stopWatching() {
 }
 
 void ProcessServiceManager::companionExited() {
-    const qint64 pid = m_watch ? m_watch->identity().pid : 0;
-    m_watch->deleteLater();
+    if (!m_watch)
+        return;
+    const qint64 pid = m_watch->identity().pid;
+    m_watch->deleteLater(); // it is telling us this very moment
     m_watch = nullptr;
     if (!m_keepAlive || m_status != enabled || m_restarting)
         return;

@@ -49,10 +49,11 @@ class QuietServices final : public pylon::ServiceManager {
 public:
     QString backendName() const override { return QStringLiteral("bench"); }
     qint64 status() override { return enabled; }
-    void registerAgent() override {}
-    void unregisterAgent() override {}
+    QCoro::Task<qint64> queryStatus() override { co_return enabled; }
+    QCoro::Task<> registerAgent() override { co_return; }
+    QCoro::Task<> unregisterAgent() override { co_return; }
     void openLoginItemsSettings() override {}
-    void kickstart(Kickstart) override {}
+    QCoro::Task<> kickstart(Kickstart) override { co_return; }
 };
 
 class NoWorkspace final : public pylon::Workspace {

@@ -156,10 +156,14 @@ void PylonApp::showUninstallConfirmation() {
                 SystemInfo::stateHome() + QLatin1Char('/') + m_environment.bundleIdentifier(),
                 SystemInfo::cacheHome() + QLatin1Char('/') + m_environment.bundleIdentifier(),
             };
-            performUninstallCleanup(m_controller->companionManager(), m_services.defaults(), locations,
-                                    m_services.loggers().uninstall);
-            emit uninstalled();
-            QCoreApplication::quit();
+            // The application quits once the service manager has answered and every step has run.
+            [](QPointer<PylonApp> self, UninstallLocations where) -> QCoro::Task<> {
+                co_await performUninstallCleanup(self->m_controller->companionManager(), self->m_services.defaults(),
+                                                 where, self->m_services.loggers().uninstall);
+                if (self)
+                    emit self->uninstalled();
+                QCoreApplication::quit();
+            }(this, locations);
         },
         m_window.get());
 }

@@ -120,7 +120,7 @@ private slots:
         answer = 0; // Uninstall
         app.mainWindow().uninstallAction()->trigger();
         QCOMPARE(asked, QList<AlertContent>(2, uninstallConfirmation));
-        QCOMPARE(uninstalled.size(), 1);
+        QTRY_COMPARE(uninstalled.size(), 1); // once the service manager has answered
         QCOMPARE(systemLog(capture, productionIdentifier + QStringLiteral(".uninstall")),
                  (QStringList{"Starting uninstall cleanup...", "Launch agent unregistered",
                               "Application Support deleted: " + data,

@@ -109,6 +109,8 @@ int main(int argc, char* argv[]) {
         QApplication app(argc, argv);
         QApplication::setApplicationName(process::environment().appDisplayName());
         QApplication::setApplicationVersion(process::environment().appVersion());
+        // WM_CLASS and the Wayland app_id then name the desktop entry, so docks match the window to it.
+        QGuiApplication::setDesktopFileName(process::environment().bundleIdentifier());
         exitCode = runApplication(arguments, commandLine.url);
     } else {
         QCoreApplication app(argc, argv);

@@ -25,6 +25,8 @@ OnboardingEulaView::OnboardingEulaView(std::function<void()> onAccept, QWidget* 
 
     m_agreement = new QTextBrowser;
     m_agreement->setObjectName(QStringLiteral("agreement"));
+    m_agreement->setAccessibleName(content.header);
+    m_agreement->setMinimumHeight(3 * m_agreement->fontMetrics().height());
     m_agreement->setFont(pageFont(PageFont::body));
     m_agreement->setOpenExternalLinks(true);
     m_agreement->setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
@@ -34,8 +36,9 @@ OnboardingEulaView::OnboardingEulaView(std::function<void()> onAccept, QWidget* 
 
     QLabel* note = makePageLabel(content.footerNote, PageFont::subheadline, TextTone::secondary);
     note->setObjectName(QStringLiteral("consentNote"));
-    note->setWordWrap(false);
-    footerLayout()->insertWidget(0, note);
+    // It wraps rather than being cut where a large font leaves it less than a line.
+    note->setWordWrap(true);
+    footerLayout()->insertWidget(0, note, 1);
 }
 
 void OnboardingEulaView::setEulaContent(const QString& text) {

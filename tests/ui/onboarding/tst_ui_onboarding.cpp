@@ -107,7 +107,8 @@ private slots:
               {developmentIdentifier, "Pylon-Dev", "Pylon Companion-Dev"}}) {
             OnboardingFixture f(identifier, {});
             const auto page = [&](S step, bool granted) {
-                return permissionPageContent(step, granted, OnboardingNames::from(f.environment));
+                return permissionPageContent(step, granted, OnboardingNames::from(f.environment),
+                                             OnboardingPlatform{&f.wording});
             };
             const auto lines = [](const PermissionPageContent& content) { // "~" marks secondary text
                 QStringList lines;

@@ -27,11 +27,14 @@ class Failure(Exception):
 
 
 def reexec_in_namespaces():
-    """Once: again as pid 1 of fresh network and pid namespaces with loopback up."""
+    """Once: again as pid 1 of fresh network, pid and mount namespaces, with loopback up and a /tmp
+    of its own. The X server's lock file and socket live in /tmp: in a pid namespace another
+    server's lock would look stale, so a shared /tmp would let this one take over its display."""
     if os.environ.get("PYLON_ACCEPTANCE_NS") == "1":
         return
     env = dict(os.environ, PYLON_ACCEPTANCE_NS="1")
-    script = "ip link set lo up && exec \"$0\" \"$@\""
+    env.pop("TMPDIR", None)
+    script = "mount -t tmpfs -o mode=1777 tmpfs /tmp && ip link set lo up && exec \"$0\" \"$@\""
     command = ["unshare", "--net", "--pid", "--fork", "--mount-proc", "sh", "-c", script,
                sys.executable, os.path.abspath(__file__)] + sys.argv[1:]
     sys.exit(subprocess.call(command, env=env))

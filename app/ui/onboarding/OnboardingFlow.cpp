@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTimer>
 
 namespace pylon::ui {
 
@@ -99,6 +100,14 @@ void OnboardingFlow::enter(OnboardingStep step) {
         m_controller.requestPermission(*permission);
     }
     emit stepChanged(step);
+}
+
+void OnboardingFlow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    QTimer::singleShot(0, this, [this] {
+        if (OnboardingPage* shown = currentPage(); shown && !shown->isAncestorOf(focusWidget()))
+            shown->primaryButton()->setFocus(Qt::OtherFocusReason);
+    });
 }
 
 void OnboardingFlow::setTrayShown(bool shown) {

@@ -58,6 +58,11 @@ public:
 signals:
     void stepChanged(OnboardingStep step);
 
+protected:
+    // The page's primary button has the keyboard focus whenever the flow is shown, so Enter
+    // presses it on the first page too.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void pressPrimary();
     void enter(OnboardingStep step);

@@ -11,7 +11,6 @@ process started here ends with the namespace). Fails, never skips, when a tool i
 
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -74,10 +73,18 @@ class Session:
     def start_display(self):
         read, write = os.pipe()
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1000x24", "-nolisten", "tcp"],
-                                pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                pass_fds=(write,), stdout=subprocess.DEVNULL,
+                                stderr=open(os.path.join(self.root, "Xvfb.err"), "ab"))
         self.processes.append(xvfb)
         os.close(write)
-        number = os.read(read, 16).decode().strip()
+        # Read up to the newline: Xvfb writes it separately and dies if the pipe is closed before.
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(read, 16)
+            if not chunk:
+                break
+            number += chunk
+        number = number.decode().strip()
         os.close(read)
         if not number:
             raise Failure("Xvfb did not start")
@@ -91,13 +98,18 @@ class Session:
         if self.with_tray:
             self.start(["trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "120",
                         "--height", "28", "--transparent", "false", "--tint", "0x202020"])
-            wait_for(lambda: self.find_windows(["--class", "trayer"]), "the trayer tray")
+            wait_for(self.tray_panel, "the trayer tray")
 
     def run(self, command, check=False):
         done = subprocess.run(command, env=self.env, capture_output=True, text=True, timeout=WAIT)
         if check and done.returncode != 0:
             raise Failure(f"{' '.join(command)} failed: {done.stderr.strip()}")
         return done.stdout
+
+    def tray_panel(self):
+        """trayer's panel, which holds the tray items."""
+        found = self.run(["xdotool", "search", "--name", "^panel$"]).split()
+        return found[0] if found else None
 
     def find_windows(self, criteria):
         return self.run(["xdotool", "search", "--onlyvisible"] + criteria).split()
@@ -178,8 +190,8 @@ def first_run_through_onboarding(session):
     properties = session.run(["xprop", "-id", window])
     if "_NET_WM_ICON(CARDINAL)" not in properties:
         raise Failure("the window has no icon")
-    if 'net.ostrand.Pylon' not in properties:
-        raise Failure("the window does not name its desktop entry:\n" + properties)
+    if 'WM_CLASS(STRING) = "Pylon", "net.ostrand.Pylon"' not in properties:
+        raise Failure("the window's class does not name its desktop entry:\n" + properties)
     # Enter on each page, the first one included, without Tab first; every page looks different.
     before = session.picture(window)
     for page in range(5):
@@ -224,11 +236,15 @@ def diagnostic_report_through_the_file_dialog(session, window):
 
 
 def tray_item_is_shown(session):
-    trayer = session.find_windows(["--class", "trayer"])[0]
-    tree = session.run(["xwininfo", "-tree", "-id", trayer])
-    wait_for(lambda: "child" in session.run(["xwininfo", "-tree", "-id", trayer]) and
-             " 0 children" not in session.run(["xwininfo", "-tree", "-id", trayer]), "Pylon's tray item")
-    return tree
+    """An icon docked in trayer's panel: a window below the panel that is Pylon's."""
+    panel = session.tray_panel()
+
+    def docked():
+        tree = session.run(["xwininfo", "-tree", "-id", panel])
+        children = [line.split()[0] for line in tree.splitlines()[4:] if line.strip().startswith("0x")]
+        return any("net.ostrand.Pylon" in session.run(["xprop", "-id", child, "WM_CLASS"]) for child in children)
+
+    wait_for(docked, "Pylon's tray item in the tray")
 
 
 def closing_and_reopening_without_a_tray(session, window, pylon):
@@ -248,6 +264,18 @@ def closing_and_reopening_without_a_tray(session, window, pylon):
         raise Failure("the keeps-running notice came a second time")
     if pylon.poll() is not None:
         raise Failure("closing the window again ended Pylon")
+
+
+def quit_through_the_menu(session, pylon):
+    if pylon.poll() is not None:
+        raise Failure(f"Pylon ended early with {pylon.returncode}")
+    window = session.window_named("Pylon")
+    if not window:
+        session.launch_pylon().wait(timeout=WAIT)
+        window = wait_for(lambda: session.window_named("Pylon"), "the window to come forward")
+    session.key("ctrl+q", window=window)
+    if pylon.wait(timeout=WAIT) != 0:
+        raise Failure(f"Pylon ended with {pylon.returncode} on Quit")
 
 
 def main():
@@ -278,11 +306,8 @@ def main():
         if not with_tray:
             closing_and_reopening_without_a_tray(session, window, pylon)
             steps.append("close, notice once, reopen by a second launch")
-        if pylon.poll() is not None:
-            raise Failure(f"Pylon ended early with {pylon.returncode}")
-        pylon.send_signal(signal.SIGTERM)
-        if pylon.wait(timeout=WAIT) != 0:
-            raise Failure(f"Pylon ended with {pylon.returncode} on SIGTERM")
+        quit_through_the_menu(session, pylon)
+        steps.append("Quit from the window's menu by its shortcut")
     except (Failure, subprocess.TimeoutExpired) as failure:
         print(f"FAIL ({sys.argv[2]}): {failure}", file=sys.stderr)
         for name in os.listdir(session.root):

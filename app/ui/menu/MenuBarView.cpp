@@ -38,7 +38,7 @@ MenuBarView::MenuBarView(MenuControllerProtocol& controller, const QString& appD
         });
     }
 
-    setLook(trayIcon(QStringLiteral("net.ostrand.Pylon")), QStringLiteral("Pylon"));
+    setLook(ui::trayIcon(QStringLiteral("net.ostrand.Pylon")), QStringLiteral("Pylon"));
     m_tray.setContextMenu(&m_menu);
     // The item opens its menu on a plain click too, as a pull-down menu.
     connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {

@@ -19,7 +19,7 @@ constexpr int itemSpacing = 24;
 constexpr int sidePadding = 32;
 constexpr int edgePadding = 24;
 // The narrowest a page becomes before the window scrolls it sideways.
-constexpr int minimumWidth = 360;
+constexpr int narrowestWidth = 360;
 } // namespace
 
 OnboardingPage::OnboardingPage(const QString& buttonText, std::function<void()> onPrimary, Scrolling scrolling,
@@ -78,7 +78,7 @@ QSize OnboardingPage::sizeHint() const {
 QSize OnboardingPage::minimumSizeHint() const {
     // The footer and a few lines of content; the rest scrolls.
     const int footer = m_footerLayout->parentWidget()->minimumSizeHint().height();
-    return {minimumWidth, footer + 4 * fontMetrics().height()};
+    return {narrowestWidth, footer + 4 * fontMetrics().height()};
 }
 
 void OnboardingPage::keyPressEvent(QKeyEvent* event) {

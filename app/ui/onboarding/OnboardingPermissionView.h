@@ -71,9 +71,10 @@ public:
 class OnboardingAccessibilityView : public OnboardingPermissionView {
     Q_OBJECT
 public:
-    OnboardingAccessibilityView(const OnboardingNames& names, std::function<void()> onOpenSettings,
-                                std::function<void()> onContinue, QWidget* parent = nullptr)
-        : OnboardingPermissionView(OnboardingStep::accessibility, names, std::move(onOpenSettings),
+    OnboardingAccessibilityView(const OnboardingNames& names, const OnboardingPlatform& platform,
+                                std::function<void()> onOpenSettings, std::function<void()> onContinue,
+                                QWidget* parent = nullptr)
+        : OnboardingPermissionView(OnboardingStep::accessibility, names, platform, std::move(onOpenSettings),
                                    std::move(onContinue), parent) {}
 };
 

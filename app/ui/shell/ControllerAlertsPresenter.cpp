@@ -23,6 +23,10 @@ ControllerAlertsPresenter::~ControllerAlertsPresenter() {
         delete m_box.data();
 }
 
+QMessageBox* ControllerAlertsPresenter::openBox() const {
+    return m_box;
+}
+
 void ControllerAlertsPresenter::update() {
     ControllerAlerts& alerts = m_controller.alerts();
     switch (m_shown) {

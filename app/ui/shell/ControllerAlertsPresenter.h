@@ -26,7 +26,7 @@ public:
     ~ControllerAlertsPresenter() override;
 
     // The box open now (null while none is, or while the test hook answers).
-    QMessageBox* openBox() const { return m_box; }
+    QMessageBox* openBox() const;
 
 private:
     enum class ShownAlert { none, error, approval };

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace pylon;
@@ -105,13 +106,15 @@ private slots:
         const QString record = home.path() + QStringLiteral("/arguments");
         QVERIFY(!writeRecordingProgram(bin, "gnome-control-center", record).isEmpty());
         const QByteArray path = qgetenv("PATH"), desktop = qgetenv("XDG_CURRENT_DESKTOP");
+        const auto restore = qScopeGuard([&] {
+            qputenv("PATH", path);
+            qputenv("XDG_CURRENT_DESKTOP", desktop);
+        });
         qputenv("PATH", bin.toLocal8Bit() + ':' + path);
         qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
         const std::unique_ptr<SettingsPages> gnome = createSettingsPages();
         qputenv("XDG_CURRENT_DESKTOP", "XFCE");
         const std::unique_ptr<SettingsPages> xfce = createSettingsPages();
-        qputenv("PATH", path);
-        qputenv("XDG_CURRENT_DESKTOP", desktop);
 
         QVERIFY(gnome->has(SettingsPage::accessibility) && !gnome->has(SettingsPage::automation));
         QVERIFY(!xfce->has(SettingsPage::accessibility) && !xfce->open(SettingsPage::accessibility));

@@ -13,7 +13,7 @@
 namespace pylon::ui {
 
 OnboardingEulaView::OnboardingEulaView(std::function<void()> onAccept, QWidget* parent)
-    : OnboardingPage(ui::eulaContent().button, std::move(onAccept), Scrolling::none, parent) {
+    : OnboardingPage(ui::eulaContent().button, std::move(onAccept), Scrolling::content, parent) {
     const EulaContent content = ui::eulaContent();
     QVBoxLayout* column = contentLayout();
 

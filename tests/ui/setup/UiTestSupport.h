@@ -123,7 +123,7 @@ struct Window {
     QPushButton* button(const QString& text) {
         QList<QPushButton*> found;
         for (QPushButton* button : view->findChildren<QPushButton*>()) {
-            if (button->isVisibleTo(view.get()) && withoutMnemonic(button->text()) == text)
+            if (button->isVisibleTo(view.get()) && ui::withoutMnemonic(button->text()) == text)
                 found << button;
         }
         return found.size() == 1 ? found.first() : nullptr;

@@ -6,10 +6,13 @@
 #include "ui/shell/PylonApp.h"
 
 #include <QApplication>
+#include <QAbstractButton>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,13 +31,17 @@ QFileDialog* openSaveDialog() {
     return nullptr;
 }
 
-// Types `path` into the dialog's file name field and presses Enter, as a user does.
+// Types `path` into the dialog's file name field and clicks Save, as a user does.
 void typeAndAccept(QFileDialog* dialog, const QString& path) {
     auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    QVERIFY(name);
+    auto* buttons = dialog->findChild<QDialogButtonBox*>();
+    QVERIFY(name && buttons);
     name->selectAll();
     QTest::keyClicks(name, path);
-    QTest::keyClick(name, Qt::Key_Return);
+    // Qt's own dialog keeps its accepting button as "Open" and only names it "Save".
+    QAbstractButton* save = buttons->button(QDialogButtonBox::Open);
+    QVERIFY(save && save->isEnabled());
+    QTest::mouseClick(save, Qt::LeftButton);
 }
 
 struct Chosen {

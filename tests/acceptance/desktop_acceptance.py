@@ -35,16 +35,17 @@ def reexec_in_namespaces():
     env.pop("TMPDIR", None)
     script = "mount -t tmpfs -o mode=1777 tmpfs /tmp && ip link set lo up && exec \"$0\" \"$@\""
     command = ["unshare", "--net", "--pid", "--fork", "--mount-proc", "sh", "-c", script,
-               sys.executable, os.path.abspath(__file__)] + sys.argv[1:]
+               sys.executable, os.path.abspath(sys.argv[0])] + sys.argv[1:]
     sys.exit(subprocess.call(command, env=env))
 
 
 class Session:
     """The X server, the bus, the window manager, the tray and Pylon, with a private home."""
 
-    def __init__(self, build, with_tray):
+    def __init__(self, build, with_tray, dark_panel=False):
         self.build = build
         self.with_tray = with_tray
+        self.dark_panel = dark_panel
         self.processes = []
         self.root = tempfile.mkdtemp(prefix="pylon-acceptance-")
         self.home = os.path.join(self.root, "home")
@@ -96,8 +97,10 @@ class Session:
         self.start(["openbox", "--sm-disable"])
         wait_for(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.run(["xprop", "-root"]), "openbox to manage the screen")
         if self.with_tray:
+            # A light grey panel, or a dark one (#202020) for checking the tray icon on both.
+            colours = ["--transparent", "true", "--alpha", "0", "--tint", "0x202020"] if self.dark_panel else []
             self.start(["trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "120",
-                        "--height", "28", "--transparent", "false", "--tint", "0x202020"])
+                        "--height", "28"] + colours)
             wait_for(self.tray_panel, "the trayer tray")
 
     def run(self, command, check=False):

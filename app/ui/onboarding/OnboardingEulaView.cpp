@@ -39,6 +39,7 @@ OnboardingEulaView::OnboardingEulaView(std::function<void()> onAccept, QWidget* 
     // It wraps rather than being cut where a large font leaves it less than a line.
     note->setWordWrap(true);
     footerLayout()->insertWidget(0, note, 1);
+    footerLayout()->setStretch(1, 0); // the note, not the spacer before the button, takes the room
 }
 
 void OnboardingEulaView::setEulaContent(const QString& text) {

@@ -27,6 +27,9 @@ public:
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    // The page asks for its size and scrolls within it, so a wrapping label in it (the footer's
+    // note) must not make the window take the page's height for its width instead.
+    bool hasHeightForWidth() const override { return false; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -38,6 +38,7 @@ OnboardingEulaView::OnboardingEulaView(std::function<void()> onAccept, QWidget* 
     note->setObjectName(QStringLiteral("consentNote"));
     // It wraps rather than being cut where a large font leaves it less than a line.
     note->setWordWrap(true);
+    note->setMinimumWidth(note->fontMetrics().averageCharWidth() * 18);
     footerLayout()->insertWidget(0, note, 1);
     footerLayout()->setStretch(1, 0); // the note, not the spacer before the button, takes the room
 }

@@ -31,16 +31,21 @@ QFileDialog* openSaveDialog() {
     return nullptr;
 }
 
-// Types `path` into the dialog's file name field and clicks Save, as a user does.
+// Goes to the folder of `path`, types its file name into the dialog's name field and clicks Save,
+// as a user does.
 void typeAndAccept(QFileDialog* dialog, const QString& path) {
     auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     auto* buttons = dialog->findChild<QDialogButtonBox*>();
     QVERIFY(name && buttons);
+    dialog->setDirectory(QFileInfo(path).absolutePath());
     name->selectAll();
-    QTest::keyClicks(name, path);
-    // Qt's own dialog keeps its accepting button as "Open" and only names it "Save".
-    QAbstractButton* save = buttons->button(QDialogButtonBox::Open);
-    QVERIFY(save && save->isEnabled());
+    QTest::keyClicks(name, QFileInfo(path).fileName());
+    QAbstractButton* save = nullptr;
+    for (QAbstractButton* button : buttons->buttons())
+        save = buttons->buttonRole(button) == QDialogButtonBox::AcceptRole ? button : save;
+    QVERIFY(save);
+    // It waits, as a user does, for the dialog to have looked at the folder typed.
+    QTRY_VERIFY(save->isEnabled());
     QTest::mouseClick(save, Qt::LeftButton);
 }
 

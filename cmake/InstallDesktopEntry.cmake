@@ -15,8 +15,8 @@ string(REPLACE "%" "%%" exec "${exec}")
 set(DESKTOP_NAME "${PYLON_DESKTOP_NAME}")
 set(DESKTOP_ICON "${PYLON_DESKTOP_ID}")
 set(DESKTOP_SCHEME "${PYLON_DESKTOP_SCHEME}")
-# The window's class is the application name, which is the bundle's display name.
-set(DESKTOP_WM_CLASS "${PYLON_DESKTOP_NAME}")
+# The window's class (WM_CLASS) is the application name, which is the bundle identifier.
+set(DESKTOP_WM_CLASS "${PYLON_DESKTOP_ID}")
 set(DESKTOP_EXEC "${exec}")
 
 set(destination "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${PYLON_DESKTOP_DIR}/${PYLON_DESKTOP_ID}.desktop")

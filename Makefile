@@ -48,6 +48,5 @@ clean:
 
 # Builds and runs every benchmark and prints one table: each measure beside its floor, the ratio,
 # the goal and pass or FAIL (README, "Benchmarks"). Settings: BENCH_* variables of bench/run-all.
-.PHONY: bench
 bench: build
 	bench/run-all $(BUILD)

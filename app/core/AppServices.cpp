@@ -17,7 +17,9 @@ AppServices::AppServices()
                                       m_loggers.companionManager))
     , m_settingsPages(createSettingsPages())
     , m_wording(createPlatformWording())
-    , m_workspace(m_loggers.menubar, m_settingsPages.get()) {}
+    , m_workspace(m_loggers.menubar, m_settingsPages.get())
+    , m_loginStart(SystemInfo::configHome(), m_environment.bundleIdentifier(), m_environment.appDisplayName(),
+                   SystemInfo::currentExecutablePath()) {}
 
 AppServices::~AppServices() = default;
 

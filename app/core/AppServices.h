@@ -2,6 +2,7 @@
 
 #include "foundation/Clock.h"
 #include "core/PylonController.h"
+#include "platform/LoginStart.h"
 #include "platform/PlatformWording.h"
 #include "platform/SettingsPages.h"
 #include "platform/Workspace.h"
@@ -32,6 +33,8 @@ public:
     Workspace& workspace() { return m_workspace; }
     SettingsPages& settingsPages() { return *m_settingsPages; }
     const PlatformWording& wording() const { return *m_wording; }
+    // The entry that starts Pylon (this executable) at login.
+    XdgAutostart& loginStart() { return m_loginStart; }
 
     ControllerContext controllerContext();
 
@@ -43,6 +46,7 @@ private:
     std::unique_ptr<SettingsPages> m_settingsPages;
     std::unique_ptr<PlatformWording> m_wording;
     DesktopWorkspace m_workspace;
+    XdgAutostart m_loginStart;
     SteadyClock m_clock;
 };
 

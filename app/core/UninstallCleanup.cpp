@@ -28,6 +28,8 @@ QCoro::Task<> performUninstallCleanup(CompanionManager& companionManager, UserDe
     deleteIfExists(locations.applicationSupport, QStringLiteral("Application Support"), log);
     deleteIfExists(locations.logs, QStringLiteral("Logs"), log);
     deleteIfExists(locations.caches, QStringLiteral("Cache"), log);
+    if (!locations.autostartEntry.isEmpty())
+        deleteIfExists(locations.autostartEntry, QStringLiteral("Autostart entry"), log);
     defaults.removePersistentDomain();
     defaults.synchronize();
     log.info(QStringLiteral("UserDefaults cleared"));

@@ -14,6 +14,7 @@ struct UninstallLocations {
     QString applicationSupport; // <data home>/<appSupportFolderName>: logs, service state
     QString logs;               // <state home>/<bundle identifier>
     QString caches;             // <cache home>/<bundle identifier>
+    QString autostartEntry;     // the entry that starts Pylon at login; empty: none to remove
 };
 
 // Removes everything the application stored for the user: the companion's registration, the data,

@@ -30,6 +30,7 @@ MainWindow::MainWindow(const QString& appDisplayName, QWidget* parent)
 
     m_applicationMenu = menuBar()->addMenu(QStringLiteral("&") + appDisplayName);
     m_checkForUpdates = m_applicationMenu->addAction(QStringLiteral("Check for &Updates\u2026"));
+    m_startAtLogin = m_applicationMenu->addAction(QStringLiteral("Start at &Login"));
     m_applicationMenu->addSeparator();
     m_uninstall = m_applicationMenu->addAction(QStringLiteral("U&ninstall ") + appDisplayName + QStringLiteral("\u2026"));
     m_applicationMenu->addSeparator();

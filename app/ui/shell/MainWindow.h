@@ -33,6 +33,7 @@ public:
     QMenu* applicationMenu() const { return m_applicationMenu; }
     QMenu* helpMenu() const { return m_helpMenu; }
     QAction* checkForUpdatesAction() const { return m_checkForUpdates; }
+    QAction* startAtLoginAction() const { return m_startAtLogin; }
     QAction* uninstallAction() const { return m_uninstall; }
     QAction* quitAction() const { return m_quit; }
     QAction* saveDiagnosticReportAction() const { return m_saveReport; }
@@ -60,6 +61,7 @@ private:
     QMenu* m_applicationMenu;
     QMenu* m_helpMenu;
     QAction* m_checkForUpdates;
+    QAction* m_startAtLogin;
     QAction* m_uninstall;
     QAction* m_quit;
     QAction* m_saveReport;

@@ -22,6 +22,7 @@
 #include "ui/setup/SetupWindowView.h"
 #include "ui/shell/ControllerAlertsPresenter.h"
 #include "ui/shell/FileDialogSaveLocation.h"
+#include "ui/shell/LoginStartItem.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/OnboardingMenuContent.h"
 #include "ui/shell/TrayHostWatch.h"
@@ -49,6 +50,11 @@ PylonApp::PylonApp(AppServices& services, const QStringList& arguments, QObject*
     m_window->setWindowIcon(applicationIcon(m_environment.bundleIdentifier()));
     m_alerts = std::make_unique<ControllerAlertsPresenter>(*m_controller, [this] { return alertHost(); });
     m_updates->setUserDriver(std::make_unique<UpdateDialogs>(m_window.get()));
+    m_loginStartItem = new LoginStartItem(
+        services.loginStart(), services.defaults(), m_window->startAtLoginAction(),
+        [controller = m_controller.get()](const QString& failure) { controller->setAlertMessage(failure); }, this);
+    if (m_store->isComplete())
+        m_loginStartItem->applyDefaultOnce();
 
     MainWindow* window = m_window.get();
     connect(window->quitAction(), &QAction::triggered, qApp, &QCoreApplication::quit);
@@ -171,6 +177,7 @@ void PylonApp::showTray() {
 
 void PylonApp::completeOnboarding() {
     m_store->completeOnboarding();
+    m_loginStartItem->applyDefaultOnce();
     showContent();
     showTray();
 }
@@ -214,6 +221,7 @@ void PylonApp::showUninstallConfirmation() {
                 SystemInfo::dataHome() + QLatin1Char('/') + m_environment.appSupportFolderName(),
                 SystemInfo::stateHome() + QLatin1Char('/') + m_environment.bundleIdentifier(),
                 SystemInfo::cacheHome() + QLatin1Char('/') + m_environment.bundleIdentifier(),
+                m_services.loginStart().entryPath(),
             };
             // The application quits once the service manager has answered and every step has run.
             [](QPointer<PylonApp> self, UninstallLocations where) -> QCoro::Task<> {

@@ -19,6 +19,7 @@ class MainWindow;
 class MenuBarView;
 class OnboardingMenuContent;
 class OnboardingStore;
+class LoginStartItem;
 class TrayHostWatch;
 
 // The application as a whole: the onboarding store, the controller and the update controller,
@@ -82,6 +83,7 @@ private:
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<TrayHostWatch> m_trayWatch;
     std::unique_ptr<ControllerAlertsPresenter> m_alerts;
+    LoginStartItem* m_loginStartItem;
     QPointer<MenuBarView> m_menuBar;
     QPointer<OnboardingMenuContent> m_onboardingMenu;
     bool m_trayAvailable = false;

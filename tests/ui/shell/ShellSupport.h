@@ -45,3 +45,4 @@ std::unique_ptr<QObject> makeSingleInstanceTest();
 std::unique_ptr<QObject> makeSaveReportTest();
 std::unique_ptr<QObject> makeTraylessTest();
 std::unique_ptr<QObject> makeFirstRunTest();
+std::unique_ptr<QObject> makeLoginStartItemTest();

@@ -74,7 +74,7 @@ private slots:
         QCOMPARE(window.windowTitle(), QStringLiteral("Pylon"));
         MainWindow development(QStringLiteral("Pylon-Dev")); // whose menus name the application
         QCOMPARE(menuBar(development),
-                 QStringLiteral("Pylon-Dev: Check for Updates\u2026, -, Uninstall Pylon-Dev\u2026, -, Quit Pylon-Dev; "
+                 QStringLiteral("Pylon-Dev: Check for Updates\u2026, Start at Login, -, Uninstall Pylon-Dev\u2026, -, Quit Pylon-Dev; "
                                 "Help: Save Diagnostic Report\u2026, -, Pylon-Dev Help"));
 
         QPointer<OnboardingFlow> flow = qobject_cast<OnboardingFlow*>(window.content());
@@ -151,8 +151,10 @@ private slots:
                               "Application Support deleted: " + data,
                               "Logs not found, skipping: " + SystemInfo::stateHome() + "/net.ostrand.Pylon",
                               "Cache not found, skipping: " + SystemInfo::cacheHome() + "/net.ostrand.Pylon",
+                              "Autostart entry deleted: " + services.loginStart().entryPath(),
                               "UserDefaults cleared", "Uninstall cleanup complete"}));
         QVERIFY(!QFileInfo::exists(data) && !QFileInfo::exists(settings));
+        QVERIFY(!QFileInfo::exists(services.loginStart().entryPath()));
         QVERIFY(QFileInfo(script).isDir());
     }
 };

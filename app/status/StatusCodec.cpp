@@ -2,6 +2,7 @@
 
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <string>
 
 namespace pylon {
 
@@ -160,6 +161,8 @@ bool hasRawControlCharacterInString(const QByteArray& json) {
 } // namespace
 
 StatusResponse decodeStatusResponse(const QByteArray& json) {
+    if (json.size() > maxStatusDocumentSize)
+        throw DecodingError("the status document is larger than " + std::to_string(maxStatusDocumentSize) + " bytes");
     if (hasRawControlCharacterInString(json))
         throw DecodingError("not valid JSON: unescaped control character in a string");
     QJsonParseError parseError;

@@ -7,7 +7,11 @@
 
 namespace pylon {
 
-// Decodes a status document. Throws DecodingError for text that is not a JSON object, for a
+// The most a status document may hold. A real one is a few kilobytes; anything larger is not the
+// companion's and is neither decoded, nor accepted from the network, nor cached.
+inline constexpr qsizetype maxStatusDocumentSize = 1024 * 1024;
+
+// Decodes a status document (at most maxStatusDocumentSize bytes). Throws DecodingError for text that is not a JSON object, for a
 // required key that is missing or null, and for any value of the wrong JSON type. Condition strings
 // that match no raw string take their fall-back case; unknown keys are ignored at every level.
 StatusResponse decodeStatusResponse(const QByteArray& json);

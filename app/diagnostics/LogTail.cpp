@@ -1,7 +1,12 @@
 #include "diagnostics/LogTail.h"
 
-#include <QFile>
+#include "foundation/PrivateFiles.h"
+
 #include <QStringDecoder>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace pylon {
@@ -24,6 +29,41 @@ template <typename At> int separatorLengthAt(qint64 i, const At& at) {
     return 0;
 }
 
+// Closes the descriptor when the reading ends, however it ends.
+struct FileDescriptor {
+    explicit FileDescriptor(int descriptor)
+        : fd(descriptor) {}
+    ~FileDescriptor() { ::close(fd); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int fd;
+};
+
+// `length` bytes from `offset`, fewer only at a failure or the end of the file.
+QByteArray readAt(int fd, qint64 offset, qint64 length) {
+    QByteArray bytes(length, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd, bytes.data() + done, size_t(length - done), off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    bytes.truncate(done);
+    return bytes;
+}
+
+// Whether `bytes` end with one of the line ends of isLogLineSeparator, in UTF-8.
+bool endsWithLineSeparator(const QByteArray& bytes) {
+    if (bytes.isEmpty())
+        return false;
+    const uchar last = uchar(bytes.back());
+    return (last >= 0x0A && last <= 0x0D) || bytes.endsWith("\xC2\x85") || bytes.endsWith("\xE2\x80\xA8") ||
+           bytes.endsWith("\xE2\x80\xA9");
+}
+
 std::optional<QString> decodeStrictUtf8(const QByteArray& bytes) {
     // ConvertInitialBom keeps a leading U+FEFF, so the text does not depend on where reading began.
     QStringDecoder decoder(QStringDecoder::Utf8,
@@ -35,6 +75,10 @@ std::optional<QString> decodeStrictUtf8(const QByteArray& bytes) {
 }
 
 } // namespace
+
+QString cutLineMark() {
+    return QStringLiteral("[\u2026] ");
+}
 
 bool isLogLineSeparator(char16_t c) {
     return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
@@ -53,28 +97,34 @@ QStringList splitLogLines(const QString& text) {
     return lines;
 }
 
-std::optional<QStringList> readLastLogLines(const QString& path, int maxLines, qint64 blockSize) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+std::optional<QStringList> readLastLogLines(const QString& path, int maxLines, qint64 blockSize, qint64 maxBytes) {
+    // Only a regular file, never through a link at the last component, and never waiting on a
+    // named pipe or device in its place.
+    const PrivateFiles::OpenedFile opened = PrivateFiles::openRegularFile(path, O_RDONLY);
+    if (opened.fd < 0)
         return std::nullopt;
+    const FileDescriptor file(opened.fd);
     if (maxLines <= 0)
         return QStringList();
     blockSize = std::max<qint64>(blockSize, 1);
 
-    // Lines appended while we read are not looked at: the size is fixed here.
-    const qint64 size = file.size();
+    // Lines appended while we read are not looked at: the size is fixed here. Nothing before the
+    // last `maxBytes` is read, however few line ends the file holds.
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0)
+        return std::nullopt;
+    const qint64 size = info.st_size;
+    const qint64 windowStart = size - std::min(size, std::max<qint64>(maxBytes, 1));
     std::vector<QByteArray> blocks; // from the end backwards
     QByteArray following;           // the first bytes after the current block (at most two)
     qint64 blockStart = size;
-    qint64 keepFrom = 0; // file offset of the first kept byte
+    qint64 keepFrom = windowStart; // file offset of the first kept byte
     int lineEnds = 0;
     bool found = false;
-    while (blockStart > 0 && !found) {
-        const qint64 length = std::min(blockSize, blockStart);
+    while (blockStart > windowStart && !found) {
+        const qint64 length = std::min(blockSize, blockStart - windowStart);
         blockStart -= length;
-        if (!file.seek(blockStart))
-            return std::nullopt;
-        QByteArray block = file.read(length);
+        QByteArray block = readAt(file.fd, blockStart, length);
         if (block.size() != length)
             return std::nullopt;
         const auto at = [&](qint64 j) -> int {
@@ -107,10 +157,25 @@ std::optional<QStringList> readLastLogLines(const QString& path, int maxLines, q
         skip = std::max<qint64>(0, skip - bytes.size());
         it->clear();
     }
+    bool cut = false;
+    if (!found && windowStart > 0) {
+        // The window began inside a character, perhaps inside a line: start at the next
+        // character, and mark the line as cut unless a line end lies right before it.
+        qsizetype continuation = 0;
+        while (continuation < std::min<qsizetype>(3, tail.size()) && (uchar(tail.at(continuation)) & 0xC0) == 0x80)
+            ++continuation;
+        tail.remove(0, continuation);
+        cut = !endsWithLineSeparator(readAt(file.fd, std::max<qint64>(0, windowStart + continuation - 3),
+                                            std::min<qint64>(3, windowStart + continuation)));
+    }
     std::optional<QString> text = decodeStrictUtf8(tail);
+    tail = QByteArray();
     if (!text)
         return std::nullopt;
-    return splitLogLines(*text);
+    QStringList lines = splitLogLines(*text);
+    if (cut)
+        lines.first().prepend(cutLineMark());
+    return lines;
 }
 
 } // namespace pylon

@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "MessageCapture.h"
 #include "TemporaryHome.h"
 
@@ -28,6 +29,7 @@
 #include <unistd.h>
 
 using namespace pylon;
+using pylon::test::FileSizeLimit;
 using pylon::test::MessageCapture;
 using pylon::test::TemporaryHome;
 using pylon::test::readFile;
@@ -47,26 +49,6 @@ int modeOf(const QString& path) {
     struct stat info {};
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
-
-// While it lives, no file of the process may grow beyond `bytes`; writes past it fail with EFBIG
-// instead of raising SIGXFSZ.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limited{bytes, m_saved.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_savedHandler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_savedHandler)(int) = nullptr;
-};
 
 // What the process writes to standard error (the descriptor itself) while the object lives.
 class StandardErrorCapture {

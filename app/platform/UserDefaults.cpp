@@ -75,7 +75,9 @@ void UserDefaults::removePersistentDomain() {
 }
 
 bool UserDefaults::synchronize() {
-    keepPrivate();
+    // Pending values were set through the setters, which made the file; a removed domain stays removed.
+    if (QFileInfo::exists(m_settings->fileName()))
+        keepPrivate();
     m_settings->sync();
     return m_settings->status() == QSettings::NoError;
 }

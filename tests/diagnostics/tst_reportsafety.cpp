@@ -4,6 +4,7 @@
 #include "diagnostics/LogTail.h"
 #include "diagnostics/ReportFolder.h"
 
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStringDecoder>
@@ -212,6 +213,21 @@ private slots:
         QFETCH(QString, line);
         QFETCH(QString, expected);
         QCOMPARE(processor(testHome).processLines({line}), QStringList{expected});
+    }
+
+    // The key rule, kept from running once per character through a long run, finds exactly what
+    // its written form finds: random lines over the characters that matter to it.
+    void keyRuleFindsWhatItsWrittenFormFinds() {
+        const QRegularExpression written(QStringLiteral("[A-Z0-9]{4,}-[A-Z0-9]{4,}-[A-Z0-9]{4,}-[A-Z0-9]{4,}"));
+        const LogProcessor p = processor(QString());
+        QRandomGenerator random(12345);
+        const char alphabet[] = "AB1-- a";
+        for (int i = 0; i < 5000; ++i) {
+            QString line;
+            for (int length = int(random.bounded(60)); length > 0; --length)
+                line += QLatin1Char(alphabet[random.bounded(int(sizeof alphabet) - 1)]);
+            QCOMPARE(p.redact(line), QString(line).replace(written, QStringLiteral("[REDACTED_KEY]")));
+        }
     }
 
     // The report is built in a folder of its own, 0700 below a 0700 base; it is gone afterwards, and

@@ -23,6 +23,8 @@ namespace {
 const QString failureMessage = QStringLiteral("Failed to generate diagnostic report");
 
 // Everything the report's file work needs, copied out of the reporter before the first suspension.
+// The logger and the workspace are the only things held by pointer: both outlive the task (the
+// process's loggers and the application's desktop live until the event loop has ended).
 struct ReportJob {
     const FileLogger* log = nullptr;
     Workspace* workspace = nullptr;

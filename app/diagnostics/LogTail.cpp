@@ -97,6 +97,77 @@ QStringList splitLogLines(const QString& text) {
     return lines;
 }
 
+namespace {
+
+// The blocks read backwards from the end of a file, down to `blockStart`, and where the kept text
+// starts: right after the maxLines-th line end from the end (`found`), or at the window's start.
+struct ScannedTail {
+    std::vector<QByteArray> blocks; // from the end backwards
+    qint64 blockStart = 0;
+    qint64 keepFrom = 0;
+    bool found = false;
+};
+
+std::optional<ScannedTail> scanBackwards(int fd, qint64 size, qint64 windowStart, int maxLines, qint64 blockSize) {
+    ScannedTail scan;
+    scan.blockStart = size;
+    scan.keepFrom = windowStart;
+    QByteArray following; // the first bytes after the current block (at most two)
+    int lineEnds = 0;
+    while (scan.blockStart > windowStart && !scan.found) {
+        const qint64 length = std::min(blockSize, scan.blockStart - windowStart);
+        scan.blockStart -= length;
+        QByteArray block = readAt(fd, scan.blockStart, length);
+        if (block.size() != length)
+            return std::nullopt;
+        const auto at = [&](qint64 j) -> int {
+            if (j < length)
+                return static_cast<unsigned char>(block.at(j));
+            j -= length;
+            return j < following.size() ? static_cast<unsigned char>(following.at(j)) : -1;
+        };
+        for (qint64 i = length - 1; i >= 0; --i) {
+            const int separator = separatorLengthAt(i, at);
+            if (separator > 0 && ++lineEnds == maxLines) {
+                scan.keepFrom = scan.blockStart + i + separator;
+                scan.found = true;
+                break;
+            }
+        }
+        following = (block.left(2) + following).left(2);
+        scan.blocks.push_back(std::move(block));
+    }
+    return scan;
+}
+
+// The bytes from `keepFrom` on; the line end before them may reach into the following blocks.
+QByteArray joinKept(ScannedTail& scan, qint64 size) {
+    QByteArray tail;
+    tail.reserve(size - scan.keepFrom);
+    qint64 skip = scan.keepFrom - scan.blockStart;
+    for (auto it = scan.blocks.rbegin(); it != scan.blocks.rend(); ++it) {
+        const QByteArrayView bytes(*it);
+        if (skip < bytes.size())
+            tail += bytes.sliced(skip);
+        skip = std::max<qint64>(0, skip - bytes.size());
+        it->clear();
+    }
+    return tail;
+}
+
+// A window that began inside a character starts at the next one; whether the first line was cut,
+// that is no line end lies right before the kept bytes.
+bool startAtWholeCharacter(int fd, QByteArray& tail, qint64 windowStart) {
+    qsizetype continuation = 0;
+    while (continuation < std::min<qsizetype>(3, tail.size()) && (uchar(tail.at(continuation)) & 0xC0) == 0x80)
+        ++continuation;
+    tail.remove(0, continuation);
+    const qint64 keptFrom = windowStart + continuation;
+    return !endsWithLineSeparator(readAt(fd, std::max<qint64>(0, keptFrom - 3), std::min<qint64>(3, keptFrom)));
+}
+
+} // namespace
+
 std::optional<QStringList> readLastLogLines(const QString& path, int maxLines, qint64 blockSize, qint64 maxBytes) {
     // Only a regular file, never through a link at the last component, and never waiting on a
     // named pipe or device in its place.
@@ -106,7 +177,6 @@ std::optional<QStringList> readLastLogLines(const QString& path, int maxLines, q
     const FileDescriptor file(opened.fd);
     if (maxLines <= 0)
         return QStringList();
-    blockSize = std::max<qint64>(blockSize, 1);
 
     // Lines appended while we read are not looked at: the size is fixed here. Nothing before the
     // last `maxBytes` is read, however few line ends the file holds.
@@ -115,59 +185,12 @@ std::optional<QStringList> readLastLogLines(const QString& path, int maxLines, q
         return std::nullopt;
     const qint64 size = info.st_size;
     const qint64 windowStart = size - std::min(size, std::max<qint64>(maxBytes, 1));
-    std::vector<QByteArray> blocks; // from the end backwards
-    QByteArray following;           // the first bytes after the current block (at most two)
-    qint64 blockStart = size;
-    qint64 keepFrom = windowStart; // file offset of the first kept byte
-    int lineEnds = 0;
-    bool found = false;
-    while (blockStart > windowStart && !found) {
-        const qint64 length = std::min(blockSize, blockStart - windowStart);
-        blockStart -= length;
-        QByteArray block = readAt(file.fd, blockStart, length);
-        if (block.size() != length)
-            return std::nullopt;
-        const auto at = [&](qint64 j) -> int {
-            if (j < length)
-                return static_cast<unsigned char>(block.at(j));
-            j -= length;
-            return j < following.size() ? static_cast<unsigned char>(following.at(j)) : -1;
-        };
-        // The maxLines-th line end from the end starts the kept text right after it.
-        for (qint64 i = length - 1; i >= 0; --i) {
-            const int separator = separatorLengthAt(i, at);
-            if (separator > 0 && ++lineEnds == maxLines) {
-                keepFrom = blockStart + i + separator;
-                found = true;
-                break;
-            }
-        }
-        following = (block.left(2) + following).left(2);
-        blocks.push_back(std::move(block));
-    }
-
-    QByteArray tail;
-    tail.reserve(size - keepFrom);
-    // The line end before the kept text may reach into the following blocks.
-    qint64 skip = keepFrom - blockStart;
-    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) {
-        const QByteArrayView bytes(*it);
-        if (skip < bytes.size())
-            tail += bytes.sliced(skip);
-        skip = std::max<qint64>(0, skip - bytes.size());
-        it->clear();
-    }
-    bool cut = false;
-    if (!found && windowStart > 0) {
-        // The window began inside a character, perhaps inside a line: start at the next
-        // character, and mark the line as cut unless a line end lies right before it.
-        qsizetype continuation = 0;
-        while (continuation < std::min<qsizetype>(3, tail.size()) && (uchar(tail.at(continuation)) & 0xC0) == 0x80)
-            ++continuation;
-        tail.remove(0, continuation);
-        cut = !endsWithLineSeparator(readAt(file.fd, std::max<qint64>(0, windowStart + continuation - 3),
-                                            std::min<qint64>(3, windowStart + continuation)));
-    }
+    std::optional<ScannedTail> scan =
+        scanBackwards(file.fd, size, windowStart, maxLines, std::max<qint64>(blockSize, 1));
+    if (!scan)
+        return std::nullopt;
+    QByteArray tail = joinKept(*scan, size);
+    const bool cut = !scan->found && windowStart > 0 && startAtWholeCharacter(file.fd, tail, windowStart);
     std::optional<QString> text = decodeStrictUtf8(tail);
     tail = QByteArray();
     if (!text)

@@ -11,9 +11,10 @@ namespace pylon {
 // companion's and is neither decoded, nor accepted from the network, nor cached.
 inline constexpr qsizetype maxStatusDocumentSize = 1024 * 1024;
 
-// Decodes a status document (at most maxStatusDocumentSize bytes). Throws DecodingError for text that is not a JSON object, for a
-// required key that is missing or null, and for any value of the wrong JSON type. Condition strings
-// that match no raw string take their fall-back case; unknown keys are ignored at every level.
+// Decodes a status document. Throws DecodingError for text that is not a JSON object (or is larger
+// than maxStatusDocumentSize), for a required key that is missing or null, and for any value of
+// the wrong JSON type. Condition strings that match no raw string take their fall-back case;
+// unknown keys are ignored at every level.
 StatusResponse decodeStatusResponse(const QByteArray& json);
 
 // As decodeStatusResponse(), without the exception: the response, or nothing with `error` set.

@@ -88,8 +88,10 @@ private slots:
         QTest::addColumn<QString>("reasonMentions");
         const QByteArray large = "{\"pad\":\"" + QByteArray(10 * 1024 * 1024, 'x') + "\"}";
         QTest::newRow("endless body") << Behaviour::flood << QByteArray() << Failure::tooLarge << "larger than 1048576";
-        QTest::newRow("endless chunks") << Behaviour::chunkedFlood << QByteArray() << Failure::tooLarge << "larger than";
-        QTest::newRow("announced 10 GB") << Behaviour::announcedHuge << QByteArray() << Failure::tooLarge << "larger than";
+        QTest::newRow("endless chunks") << Behaviour::chunkedFlood << QByteArray() << Failure::tooLarge
+                                        << "larger than";
+        QTest::newRow("announced 10 GB") << Behaviour::announcedHuge << QByteArray() << Failure::tooLarge
+                                         << "larger than";
         QTest::newRow("10 MB document") << Behaviour::document << large << Failure::tooLarge << "larger than";
         QTest::newRow("endless trickle") << Behaviour::trickle << QByteArray() << Failure::timedOut << "within 2 s";
         QTest::newRow("endless headers") << Behaviour::headerFlood << QByteArray() << Failure::timedOut << "";
@@ -113,7 +115,8 @@ private slots:
         QVERIFY2(fetched.reason.contains(reasonMentions) && fetched.reason.contains(QString::number(server.port())),
                  qPrintable(fetched.reason));
         // Qt sends an idempotent request again, a few times at most, on a connection closed early.
-        QVERIFY2(server.connections() >= 1 && server.connections() <= 4, qPrintable(QString::number(server.connections())));
+        QVERIFY2(server.connections() >= 1 && server.connections() <= 4,
+                 qPrintable(QString::number(server.connections())));
     }
 
     // A document of exactly the limit still arrives whole; one byte more does not.

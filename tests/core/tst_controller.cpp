@@ -302,7 +302,8 @@ private slots:
         QCOMPARE(f.controller->lastFetchFailure(), std::nullopt);
         f.server.close(); // gone: a plain failure, not another program
         f.poll();
-        QVERIFY(f.controller->lastFetchFailure() && f.controller->lastFetchFailure()->contains(QStringLiteral("refused")));
+        QVERIFY(f.controller->lastFetchFailure() &&
+                f.controller->lastFetchFailure()->contains(QStringLiteral("refused")));
         QCOMPARE(foreignLines().size(), before + 1);
     }
 

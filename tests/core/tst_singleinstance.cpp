@@ -77,7 +77,8 @@ private slots:
         QVERIFY(::chmod(QFile::encodeName(runtime).constData(), 0700) == 0);
         const QString fallback = home.cacheHome() + QLatin1Char('/') + identifier + QStringLiteral("/runtime");
         const std::pair<QByteArray, QString> rows[] = {
-            {QByteArray(), fallback}, {runtime.toLocal8Bit(), runtime + QLatin1Char('/') + identifier},
+            {QByteArray(), fallback},
+            {runtime.toLocal8Bit(), runtime + QLatin1Char('/') + identifier},
             {"/tmp", fallback}}; // shared with everyone: not a runtime folder
         for (const auto& [variable, folder] : rows) {
             if (variable.isNull())
@@ -91,7 +92,8 @@ private slots:
             QVERIFY2(instance.listen(), qPrintable(instance.failure()));
             QCOMPARE(modeOf(folder), 0700);
             QVERIFY(QFileInfo::exists(instance.socketPath()));
-            QVERIFY(!QFileInfo::exists(QDir::tempPath() + QLatin1Char('/') + identifier + QStringLiteral(".instance-0")));
+            QVERIFY(
+                !QFileInfo::exists(QDir::tempPath() + QLatin1Char('/') + identifier + QStringLiteral(".instance-0")));
         }
     }
 
@@ -103,7 +105,8 @@ private slots:
         const QString folder = foreignFolder(SingleInstance::socketFolder(identifier));
         SingleInstance instance(identifier);
         QVERIFY(!instance.listen());
-        QVERIFY2(instance.failure().contains(QStringLiteral("belongs to another user")), qPrintable(instance.failure()));
+        QVERIFY2(instance.failure().contains(QStringLiteral("belongs to another user")),
+                 qPrintable(instance.failure()));
         QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/instance.socket")));
     }
 
@@ -121,16 +124,17 @@ private slots:
         environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         helper.setProcessEnvironment(environment);
         helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        helper.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=%1").arg(otherUser),
-                                                 QStringLiteral("--regid=%1").arg(otherUser), QStringLiteral("--clear-groups"),
-                                                 QCoreApplication::applicationFilePath(),
-                                                 QString::fromLatin1(helperArgument), identifier});
+        helper.start(QStringLiteral("setpriv"),
+                     {QStringLiteral("--reuid=%1").arg(otherUser), QStringLiteral("--regid=%1").arg(otherUser),
+                      QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                      QString::fromLatin1(helperArgument), identifier});
         auto stop = qScopeGuard([&] {
             helper.kill();
             helper.waitForFinished(5000);
         });
         QString output;
-        QTRY_VERIFY_WITH_TIMEOUT((output += QString::fromUtf8(helper.readAllStandardOutput())).contains("listening "), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT((output += QString::fromUtf8(helper.readAllStandardOutput())).contains("listening "),
+                                 10000);
         const QString socketPath = output.section(QStringLiteral("listening "), 1).section(QLatin1Char('\n'), 0, 0);
         QVERIFY2(socketPath.startsWith(otherHome), qPrintable(output));
 
@@ -173,9 +177,10 @@ private slots:
         QCOMPARE(pylon.exitStatus(), QProcess::NormalExit);
         QCOMPARE(pylon.exitCode(), 1);
         const QString errors = QString::fromUtf8(pylon.readAllStandardError());
-        QVERIFY2(errors.contains(QStringLiteral("Pylon: cannot start: the instance folder is not private: the folder")) &&
-                     errors.contains(QStringLiteral("belongs to another user")),
-                 qPrintable(errors));
+        QVERIFY2(
+            errors.contains(QStringLiteral("Pylon: cannot start: the instance folder is not private: the folder")) &&
+                errors.contains(QStringLiteral("belongs to another user")),
+            qPrintable(errors));
     }
 };
 

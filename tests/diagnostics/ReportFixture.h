@@ -64,7 +64,8 @@ inline QByteArray runUnzip(const QStringList& arguments) {
 
 // Answers with `answer` (none: cancelled) or throws `failure`; records the suggested names.
 struct FakeSaveLocation final : ReportSaveLocation {
-    explicit FakeSaveLocation(std::optional<QString> answer) : answer(std::move(answer)) {}
+    explicit FakeSaveLocation(std::optional<QString> answer)
+        : answer(std::move(answer)) {}
     QCoro::Task<std::optional<QString>> chooseLocation(QString suggestedFileName) override {
         suggestedNames << suggestedFileName;
         if (failure)
@@ -85,10 +86,11 @@ struct LocalZone { // local time is Nepal's (UTC+05:45) while it lives
 // the temporary folder "<home>/tmp", the time 2025-03-04T09:15:02.481Z in a far zone's local time.
 struct ReportFixture {
     explicit ReportFixture(const QString& id = QStringLiteral("net.ostrand.Pylon"))
-        : environment(Bundle::atPath(pylon::test::makeBundle(
-                          home.path(), "Pylon", pylon::test::bundleInfo(id, QStringLiteral("1.2.3"), "45")))
-                          .facts(),
-                      QStringLiteral("x86_64"), home.dataHome())
+        : environment(
+              Bundle::atPath(pylon::test::makeBundle(home.path(), "Pylon",
+                                                     pylon::test::bundleInfo(id, QStringLiteral("1.2.3"), "45")))
+                  .facts(),
+              QStringLiteral("x86_64"), home.dataHome())
         , defaults(id, home.path() + "/defaults")
         , status(defaults)
         , writer(home.path() + "/test-logs", home.path() + "/test-logs/menubar.log")

@@ -181,7 +181,8 @@ private slots:
                                                 "answered (HTTP 200) with something that is not a status document")),
                  qPrintable(errors));
         QVERIFY(QString::fromUtf8(pylon.readAllStandardOutput()).contains(QStringLiteral("Companion not running")));
-        const QString log = QString::fromUtf8(readFile(home.dataHome() + QStringLiteral("/Pylon/logs/pylon-menubar.log")));
+        const QString log =
+            QString::fromUtf8(readFile(home.dataHome() + QStringLiteral("/Pylon/logs/pylon-menubar.log")));
         QVERIFY2(log.contains(QStringLiteral("[menubar] Companion port 47150 answers, but not as the companion")),
                  qPrintable(log));
     }
@@ -190,7 +191,8 @@ private slots:
     // and its own, and nothing of them is left in the shared or the private temporary folders.
     void simultaneousReportsNeverCollide() {
         TemporaryHome home;
-        home.writeFile(QStringLiteral(".local/share/Pylon/logs/pylon-companion.log"), QByteArray(300 * 1024, 'c') + "\n");
+        home.writeFile(QStringLiteral(".local/share/Pylon/logs/pylon-companion.log"),
+                       QByteArray(300 * 1024, 'c') + "\n");
         for (int round = 0; round < 5; ++round) {
             std::vector<std::unique_ptr<QProcess>> saves;
             for (int i = 0; i < 4; ++i) {

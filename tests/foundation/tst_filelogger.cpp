@@ -50,6 +50,39 @@ int modeOf(const QString& path) {
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
+// Something other than a regular file at `path`: a link to `target` ("link") or to the missing
+// `nowhere` ("dangling"), a named pipe ("fifo", "fifo-read" with a reader held open) or a socket.
+struct SpecialFile {
+    SpecialFile(const QString& kind, const QString& path, const QString& target, const QString& nowhere) {
+        const QByteArray name = QFile::encodeName(path);
+        if (kind == QLatin1String("link"))
+            made = QFile::link(target, path);
+        else if (kind == QLatin1String("dangling"))
+            made = QFile::link(nowhere, path);
+        else if (kind.startsWith(QLatin1String("fifo")))
+            made = ::mkfifo(name.constData(), 0600) == 0;
+        if (kind == QLatin1String("fifo-read"))
+            made = made && (reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK)) >= 0;
+        if (kind == QLatin1String("socket")) {
+            socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            made = size_t(name.size()) < sizeof address.sun_path;
+            std::memcpy(address.sun_path, name.constData(), std::min(size_t(name.size()), sizeof address.sun_path - 1));
+            made = made && ::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        }
+    }
+    ~SpecialFile() {
+        for (int fd : {reader, socketFd}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    bool made = false;
+    int reader = -1;
+    int socketFd = -1;
+};
+
 // What the process writes to standard error (the descriptor itself) while the object lives.
 class StandardErrorCapture {
 public:
@@ -258,30 +291,8 @@ private slots:
         QVERIFY(QDir().mkpath(logDir()));
         const QByteArray path = QFile::encodeName(logFile());
         const QString target = m_home->writeFile(QStringLiteral("elsewhere.txt"), "not a log\n");
-        int reader = -1;
-        int socketFd = -1;
-        auto closeAll = qScopeGuard([&] {
-            for (int fd : {reader, socketFd})
-                if (fd >= 0)
-                    ::close(fd);
-        });
-        if (kind == QLatin1String("link"))
-            QVERIFY(QFile::link(target, logFile()));
-        else if (kind == QLatin1String("dangling"))
-            QVERIFY(QFile::link(m_home->path() + QStringLiteral("/nowhere"), logFile()));
-        else if (kind.startsWith(QLatin1String("fifo")))
-            QCOMPARE(::mkfifo(path.constData(), 0600), 0);
-        if (kind == QLatin1String("fifo-read"))
-            QVERIFY((reader = ::open(path.constData(), O_RDONLY | O_NONBLOCK)) >= 0);
-        if (kind == QLatin1String("socket")) {
-            socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-            sockaddr_un address{};
-            address.sun_family = AF_UNIX;
-            QVERIFY(size_t(path.size()) < sizeof address.sun_path);
-            std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-            QCOMPARE(::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        }
-
+        const SpecialFile special(kind, logFile(), target, m_home->path() + QStringLiteral("/nowhere"));
+        QVERIFY(special.made);
         MessageCapture capture;
         StandardErrorCapture errors;
         LogWriter writer(logDir(), logFile());
@@ -309,9 +320,9 @@ private slots:
                  qPrintable(stderrText));
         QCOMPARE(readFile(target), QByteArray("not a log\n"));
         QVERIFY(!QFileInfo::exists(m_home->path() + QStringLiteral("/nowhere")));
-        if (reader >= 0) {
+        if (special.reader >= 0) {
             char byte = 0;
-            QCOMPARE(::read(reader, &byte, 1), ssize_t(0)); // nothing was written into the pipe
+            QCOMPARE(::read(special.reader, &byte, 1), ssize_t(0)); // nothing was written into the pipe
         }
     }
 
@@ -361,7 +372,8 @@ private slots:
         for (const QString& line : lines)
             messages << line.section(QLatin1Char(' '), 1);
         QCOMPARE(messages, (QStringList{
-            "[pylon-companion][menubar] Library at /home/a\\n2025-01-01T00:00:00.000Z [pylon-companion][menubar] forged",
+            "[pylon-companion][menubar] Library at /home/a\\n2025-01-01T00:00:00.000Z "
+            "[pylon-companion][menubar] forged",
             "[pylon-companion][menubar] a\\rb\\tc\\u000bd\\u000ce\\u001bf\\u007fg\\u0085\\u009b\\u2028\\u2029h "
             "{\"path\":\"\\/x\\ny\\u2028\\u0085\"}",
             "[pylon-companion][x\\n2025-01-01T00:00:00.000Z [pylon-companion][y]] tagged",

@@ -260,8 +260,9 @@ private slots:
             QCOMPARE(SystemInfo::privateRuntimeFolder("net.ostrand.Pylon"), expected);
         }
         QVERIFY(::chmod(QFile::encodeName(runtime).constData(), 0700) == 0);
-        for (const QByteArray& unusable : {QByteArray("relative/run"), QByteArray(), (runtime + "/missing").toLocal8Bit(),
-                                           home.writeFile("a-file", "x").toLocal8Bit()}) {
+        const QByteArray unusables[] = {QByteArray("relative/run"), QByteArray(), (runtime + "/missing").toLocal8Bit(),
+                                        home.writeFile("a-file", "x").toLocal8Bit()};
+        for (const QByteArray& unusable : unusables) {
             qputenv("XDG_RUNTIME_DIR", unusable);
             QCOMPARE(SystemInfo::privateRuntimeFolder("net.ostrand.Pylon"), fallback);
         }

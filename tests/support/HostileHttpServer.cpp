@@ -89,7 +89,8 @@ void HostileHttpServer::serve(int fd) {
     const QByteArray filler(64 * 1024, ' ');
     switch (m_behaviour) {
     case Behaviour::flood:
-        if (sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n\r\n{\"x\":\"", m_stopping))
+        if (sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n\r\n{\"x\":\"",
+                    m_stopping))
             while (sendAll(fd, filler, m_stopping)) {
             }
         return;
@@ -123,7 +124,8 @@ void HostileHttpServer::serve(int fd) {
             }
         return;
     case Behaviour::redirect:
-        sendAll(fd, "HTTP/1.1 301 Moved Permanently\r\nLocation: " + m_body + "\r\nContent-Length: 0\r\n\r\n", m_stopping);
+        sendAll(fd, "HTTP/1.1 301 Moved Permanently\r\nLocation: " + m_body + "\r\nContent-Length: 0\r\n\r\n",
+                m_stopping);
         // The client is given the time to follow the redirect, which it must not do.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         return;

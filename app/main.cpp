@@ -2,51 +2,68 @@
 #include "foundation/BuildEnvironment.h"
 #include "core/CommandLine.h"
 #include "core/HeadlessMode.h"
+#include "core/OrderlyQuit.h"
 #include "core/PylonController.h"
 #include "core/SingleInstance.h"
 #include "core/UrlHandler.h"
 #include "core/Process.h"
+#include "platform/TerminationSignals.h"
 #include "ui/shell/PylonApp.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTextStream>
 #include <QTimer>
 #include <functional>
+#include <memory>
+#include <optional>
 
 using namespace pylon;
 
 namespace {
 
+using Job = std::function<QCoro::Task<int>(QPointer<PylonController>)>;
+
+// Runs `job` on the controller and ends the event loop with its exit code. Everything is held by
+// value; the controller through a QPointer, since it belongs to the caller.
+QCoro::Task<> runJob(QPointer<PylonController> controller, Job job, std::shared_ptr<int> exitCode) {
+    *exitCode = co_await job(controller);
+    QCoreApplication::quit();
+}
+
 // Runs one job of the controller to its end in the event loop and returns its exit code.
-int runOnce(const std::function<QCoro::Task<int>(PylonController&)>& job) {
+int runOnce(Job job) {
     AppServices services;
     PylonController controller(services.controllerContext());
-    int exitCode = 1;
-    QTimer::singleShot(0, [&] {
-        [](PylonController& c, const std::function<QCoro::Task<int>(PylonController&)>& j, int& code) -> QCoro::Task<> {
-            code = co_await j(c);
-            QCoreApplication::quit();
-        }(controller, job, exitCode);
+    const auto exitCode = std::make_shared<int>(1);
+    QTimer::singleShot(0, &controller, [target = QPointer<PylonController>(&controller), job, exitCode] {
+        runJob(target, job, exitCode);
     });
     QCoreApplication::exec();
-    return exitCode;
+    return *exitCode;
 }
 
 // Becomes the running instance of this mode, or hands `url` (empty: "come forward") to the one
-// that runs. Returns false when this process should end.
-bool becomeRunningInstance(SingleInstance& instance, const QString& url) {
+// that runs. Returns the exit code when this process should end, nothing when it runs on.
+std::optional<int> becomeRunningInstance(SingleInstance& instance, const QString& url) {
     if (instance.listen())
-        return true;
-    if (!instance.sendToRunningInstance(url))
+        return std::nullopt;
+    if (!instance.failure().isEmpty()) {
+        QTextStream(stderr) << "Pylon: cannot start: " << instance.failure() << ".\n";
+        return 1;
+    }
+    if (!instance.sendToRunningInstance(url)) {
         QTextStream(stderr) << "Pylon: another instance seems to run but does not answer.\n";
-    return false;
+        return 1;
+    }
+    return 0;
 }
 
 int runHeadless(const QString& url) {
     const BuildEnvironment& environment = process::environment();
     SingleInstance instance(environment.bundleIdentifier());
-    if (!becomeRunningInstance(instance, url))
-        return 0;
+    if (const std::optional<int> exitCode = becomeRunningInstance(instance, url))
+        return *exitCode;
     AppServices services;
     PylonController controller(services.controllerContext());
     // Without a window there is no one to confirm an uninstall: it is refused, and said so.
@@ -64,9 +81,12 @@ int runHeadless(const QString& url) {
 
 int runApplication(const QStringList& arguments, const QString& url) {
     const BuildEnvironment& environment = process::environment();
+    // At logout, or on `kill`, the windowed program quits in order as --headless does; from the
+    // moment the instance socket exists.
+    const auto termination = quitOnTerminationSignals(process::loggers().menubar);
     SingleInstance instance(environment.bundleIdentifier());
-    if (!becomeRunningInstance(instance, url))
-        return 0;
+    if (const std::optional<int> exitCode = becomeRunningInstance(instance, url))
+        return *exitCode;
     AppServices services;
     ui::PylonApp app(services, arguments);
     QObject::connect(&instance, &SingleInstance::messageReceived, &app, [&app](const QString& message) {
@@ -121,11 +141,14 @@ int main(int argc, char* argv[]) {
         QCoreApplication::setApplicationVersion(process::environment().appVersion());
         switch (commandLine.action) {
         case CommandLine::Action::status:
-            exitCode = runOnce([&](PylonController& c) { return HeadlessMode::printStatusOnce(c, commandLine.json); });
+            exitCode = runOnce([json = commandLine.json](QPointer<PylonController> controller) {
+                return HeadlessMode::printStatusOnce(controller, json);
+            });
             break;
         case CommandLine::Action::saveDiagnosticReport:
-            exitCode = runOnce(
-                [&](PylonController& c) { return HeadlessMode::saveDiagnosticReport(c, commandLine.reportPath); });
+            exitCode = runOnce([path = commandLine.reportPath](QPointer<PylonController> controller) {
+                return HeadlessMode::saveDiagnosticReport(controller, path);
+            });
             break;
         case CommandLine::Action::headless:
             exitCode = runHeadless(commandLine.url);

@@ -15,8 +15,10 @@ class QNetworkRequest;
 namespace pylon {
 
 // The HTTP side of the companion on 127.0.0.1: one session for every request, configured so that
-// nothing is persisted or cached (no cookies, no cache, no proxy) and no exchange lasts longer than
-// two seconds, whether it stalls or trickles.
+// nothing is persisted or cached (no cookies, no cache, no proxy). Whatever the other end does, an
+// exchange is bounded: it ends after two seconds however the answer arrives (stalled, trickling or
+// flooding), a status body larger than maxStatusDocumentSize ends it at once, redirects are never
+// followed and compressed answers are not asked for, so the bytes read are the bytes kept.
 class CompanionClient : public QObject {
     Q_OBJECT
 public:
@@ -29,9 +31,26 @@ public:
     QUrl statusUrl() const;
     QUrl permissionUrl(const QString& name) const;
 
-    // GET /status: the body of any completed exchange (whatever the HTTP status), or nothing when
-    // the exchange failed (no connection, time limit, transport error).
-    QCoro::Task<std::optional<QByteArray>> fetchStatusBody();
+    // How a status fetch ended: the body of a completed exchange (whatever the HTTP status), or
+    // why there is none.
+    struct StatusFetch {
+        enum class Failure {
+            none,
+            noConnection, // nothing accepted the connection (refused, unreachable)
+            timedOut,     // no complete answer within exchangeLimit
+            tooLarge,     // the answer announced or sent more than maxStatusDocumentSize bytes
+            redirected,   // the answer was a redirect, which is never followed
+            notHttp,      // what came back was not an HTTP answer
+            transport,    // any other failure of the exchange
+        };
+        std::optional<QByteArray> body;
+        Failure failure = Failure::none;
+        QString reason;     // the failure in words, for logs and standard error
+        int httpStatus = 0; // 0 when no HTTP status line arrived
+    };
+
+    // GET /status.
+    QCoro::Task<StatusFetch> fetchStatusBody();
 
     struct Exchange {
         bool completed = false;
@@ -42,7 +61,6 @@ public:
 
 private:
     QNetworkRequest request(const QUrl& url) const;
-    QCoro::Task<Exchange> finish(QNetworkReply* reply);
 
     quint16 m_port;
     QNetworkAccessManager* m_session;

@@ -1,5 +1,6 @@
 #include "core/HeadlessMode.h"
 
+#include "core/OrderlyQuit.h"
 #include "core/PylonController.h"
 #include "diagnostics/DiagnosticReporter.h"
 #include "diagnostics/ReportSaveLocation.h"
@@ -21,9 +22,13 @@ QStringList statusLines(const DynamicStatus& status) {
 
 } // namespace
 
-QCoro::Task<int> printStatusOnce(PylonController& controller, bool json) {
-    co_await controller.pollOnce();
-    DynamicStatus& status = controller.dynamicStatus();
+QCoro::Task<int> printStatusOnce(QPointer<PylonController> controller, bool json) {
+    if (!controller)
+        co_return 1;
+    co_await controller->pollOnce();
+    if (!controller)
+        co_return 1;
+    DynamicStatus& status = controller->dynamicStatus();
     status.setIsStarting(false); // one poll is all there will be: show what it found
     QTextStream out(stdout);
     for (const QString& line : statusLines(status))
@@ -31,14 +36,20 @@ QCoro::Task<int> printStatusOnce(PylonController& controller, bool json) {
     if (json && status.lastResponse())
         out << QString::fromUtf8(encodeStatusResponse(*status.lastResponse())) << '\n';
     out.flush();
+    if (const std::optional<QString> failure = controller->lastFetchFailure(); failure && !status.lastResponse())
+        QTextStream(stderr) << "Pylon: no status from the companion: " << *failure << '\n';
     co_return status.lastResponse() ? 0 : 1;
 }
 
-QCoro::Task<int> saveDiagnosticReport(PylonController& controller, QString path) {
-    co_await controller.pollOnce();
-    controller.setAbletonVersions(controller.abletonSetupManager().detectAbletonVersions());
+QCoro::Task<int> saveDiagnosticReport(QPointer<PylonController> controller, QString path) {
+    if (!controller)
+        co_return 1;
+    co_await controller->pollOnce();
+    if (!controller)
+        co_return 1;
+    controller->setAbletonVersions(controller->abletonSetupManager().detectAbletonVersions());
     const DiagnosticReportResult result =
-        co_await controller.saveDiagnosticReport(std::make_shared<PathReportSaveLocation>(path), false);
+        co_await controller->saveDiagnosticReport(std::make_shared<PathReportSaveLocation>(path), false);
     if (result.outcome == DiagnosticReportResult::Outcome::saved) {
         QTextStream(stdout) << result.path << '\n';
         co_return 0;
@@ -71,8 +82,7 @@ int runUntilTerminated(PylonController& controller) {
         }
     });
 
-    TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::received, QCoreApplication::instance(), &QCoreApplication::quit);
+    const auto termination = quitOnTerminationSignals(controller.log());
     printIfChanged();
     controller.start();
     return QCoreApplication::exec();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <qcoro/qcorotask.h>
 
@@ -7,20 +8,21 @@ namespace pylon {
 
 class PylonController;
 
-// The main job without a window. The coroutines hold the controller by reference: it is the
-// caller's, which runs the event loop until they have finished.
+// The main job without a window. The coroutines hold the controller through a QPointer and give
+// up (1) if it is gone when they resume.
 namespace HeadlessMode {
 
 // One status fetch and the service manager's view, then the three status lines (and, with
-// `json`, the status document); 0 when a status arrived, 1 otherwise.
-QCoro::Task<int> printStatusOnce(PylonController& controller, bool json);
+// `json`, the status document); 0 when a status arrived, 1 otherwise, with the reason on
+// standard error.
+QCoro::Task<int> printStatusOnce(QPointer<PylonController> controller, bool json);
 
 // Takes one status and detects Live afresh, then saves a diagnostic report at `path` and prints
 // where; 0 when saved, 1 (with the error on standard error) otherwise.
-QCoro::Task<int> saveDiagnosticReport(PylonController& controller, QString path);
+QCoro::Task<int> saveDiagnosticReport(QPointer<PylonController> controller, QString path);
 
 // Starts the controller and prints the three status lines whenever one of them changes, until
-// SIGINT or SIGTERM; then returns 0.
+// SIGINT, SIGTERM or SIGHUP; then returns 0.
 int runUntilTerminated(PylonController& controller);
 
 } // namespace HeadlessMode

@@ -7,6 +7,7 @@
 #include "diagnostics/DiagnosticReporter.h"
 #include "foundation/BuildEnvironment.h"
 #include "foundation/FileLogger.h"
+#include "foundation/OffMainThread.h"
 #include "permissions/PermissionObserver.h"
 #include "platform/AccessibilityNotifications.h"
 #include "platform/Bundle.h"
@@ -29,6 +30,19 @@ const QString archiveMissingText = QStringLiteral("Remote script not found. Run 
 
 QString noLibraryText(const AbletonVersion& version) {
     return QStringLiteral("Could not find user library path for ") + version.displayName + QLatin1Char('.');
+}
+
+// What a failed installation threw, in words.
+QString failureText(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const AbletonSetupManager::RemoteScriptError& e) {
+        return e.errorDescription();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("unknown error");
+    }
 }
 
 AbletonSetupManager::Options liveOptionsOf(const ControllerContext& context) {
@@ -84,6 +98,10 @@ void PylonController::start() {
         m_subscribeToAccessibility ? m_subscribeToAccessibility() : nullptr, m_clock);
 
     m_poller->startingBegan();
+    // What reports of an earlier run could not clean up (it crashed or was killed) goes now.
+    runOffMainThread([folder = DiagnosticReporter::Options::forCurrentUser(m_environment.bundleIdentifier())
+                                   .temporaryDirectory] { DiagnosticReporter::clearLeftovers(folder); });
+
     runStartupSequence();
     m_poller->startLoop();
 }
@@ -94,6 +112,10 @@ bool PylonController::isInStartupPhase() const {
 
 int PylonController::consecutiveFailures() const {
     return m_poller->consecutiveFailures();
+}
+
+std::optional<QString> PylonController::lastFetchFailure() const {
+    return m_poller->lastFailure();
 }
 
 QCoro::Task<> PylonController::runStartupSequence() {
@@ -245,10 +267,17 @@ QCoro::Task<> PylonController::installRemoteScriptIfNeeded() {
     const AbletonVersion newest = m_abletonVersions.constFirst();
     const QString path = *archive;
     auto install = [this, newest, path] { return m_abletonSetupManager.installRemoteScript(newest, path); };
+    QPointer<PylonController> self(this);
     const InstallationQueue::Outcome outcome = co_await m_installations->run(install);
-    // A failure is tried again at the next start; nothing to tell the user now.
-    if (outcome.queueGone || outcome.failure)
+    if (outcome.queueGone || !self)
         co_return;
+    // A failure is tried again at the next start; no alert now, but the log says why.
+    if (outcome.failure) {
+        m_log.error(QStringLiteral("Automatic control script installation into ") + newest.displayName +
+                        QStringLiteral(" failed"),
+                    {{QStringLiteral("error"), failureText(outcome.failure)}});
+        co_return;
+    }
     m_defaults.setString(key, m_environment.appVersion());
     co_await refresh();
 }
@@ -316,7 +345,7 @@ QCoro::Task<> PylonController::openStaged(QString archive) {
 // libraries.
 QCoro::Task<DiagnosticReportResult> PylonController::saveDiagnosticReport(std::shared_ptr<ReportSaveLocation> location,
                                                                           bool revealWhenSaved) {
-    DiagnosticReporter::Options options = DiagnosticReporter::Options::forCurrentUser();
+    DiagnosticReporter::Options options = DiagnosticReporter::Options::forCurrentUser(m_environment.bundleIdentifier());
     options.workspace = revealWhenSaved ? &m_workspace : nullptr;
     const DiagnosticReporter reporter(*m_dynamicStatus, m_abletonVersions, m_environment, m_services.status(), m_log,
                                       DiagnosticReporter::operatingSystemVersion(), options);

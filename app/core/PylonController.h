@@ -77,6 +77,8 @@ public:
     bool hasStarted() const { return m_hasStarted; }
     bool isInStartupPhase() const;
     int consecutiveFailures() const;
+    // Why the last status fetch brought nothing, in words (see StatusPoller::lastFailure).
+    std::optional<QString> lastFetchFailure() const;
     const PermissionObserver* permissionObserver() const { return m_permissionObserver.get(); }
 
     // One status fetch with everything that follows from it, outside the polling cadence.

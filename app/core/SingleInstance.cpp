@@ -1,7 +1,9 @@
 #include "core/SingleInstance.h"
 
+#include "foundation/PrivateFiles.h"
+#include "platform/SystemInfo.h"
+
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -9,15 +11,19 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace pylon {
 
 namespace {
 
-// An exclusive lock on a file in the temporary folder while the object lives. The system drops it
-// when the holder ends, however it ends, so a crashed launch never blocks the next one. Without
-// the lock after `timeout` (or without the file) the caller goes on unlocked.
+// A message is one URL; anything longer than this without a line end is not one of ours.
+constexpr qint64 maxMessageSize = 64 * 1024;
+
+// An exclusive lock on a file next to the socket while the object lives. The system drops it when
+// the holder ends, however it ends, so a crashed launch never blocks the next one. Without the
+// lock after `timeout` (or without the file) the caller goes on unlocked.
 class ElectionLock {
 public:
     ElectionLock(const QString& path, std::chrono::milliseconds timeout) {
@@ -42,67 +48,125 @@ private:
     int m_fd = -1;
 };
 
+// The user id of the process at the other end of a connected local socket, or -1.
+qint64 peerUid(const QLocalSocket& socket) {
+    ucred credentials{};
+    socklen_t length = sizeof credentials;
+    const auto fd = int(socket.socketDescriptor());
+    if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0)
+        return -1;
+    return qint64(credentials.uid);
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(const QString& bundleIdentifier, QObject* parent)
+    : SingleInstance(Folder{socketFolder(bundleIdentifier)}, parent) {}
+
+SingleInstance::SingleInstance(Folder folder, QObject* parent)
     : QObject(parent)
-    , m_name(serverName(bundleIdentifier)) {}
+    , m_folder(std::move(folder.path))
+    , m_name(m_folder + QStringLiteral("/instance.socket")) {}
 
 SingleInstance::~SingleInstance() = default;
 
+QString SingleInstance::socketFolder(const QString& bundleIdentifier) {
+    return SystemInfo::privateRuntimeFolder(bundleIdentifier);
+}
+
 QString SingleInstance::serverName(const QString& bundleIdentifier) {
-    return bundleIdentifier + QStringLiteral(".instance-") + QString::number(::getuid());
+    return socketFolder(bundleIdentifier) + QStringLiteral("/instance.socket");
 }
 
 bool SingleInstance::listen() {
+    m_failure.clear();
+    if (const std::optional<QString> failure = PrivateFiles::makePrivateFolder(m_folder)) {
+        m_failure = QStringLiteral("the instance folder is not private: ") + *failure;
+        return false;
+    }
     // Launches at the same moment take turns: otherwise each could find no one answering, and the
     // later one would remove the earlier one's fresh socket and listen as well.
-    const ElectionLock election(QDir(QDir::tempPath()).filePath(m_name + QStringLiteral(".lock")),
-                                std::chrono::seconds(5));
+    const ElectionLock election(m_folder + QStringLiteral("/instance.lock"), std::chrono::seconds(5));
     // Only ask whether someone answers: a message here would reach the running instance as an
     // extra "activate".
-    if (isAnswering(std::chrono::milliseconds(500)))
+    switch (answeringPeer(std::chrono::milliseconds(500))) {
+    case Peer::sameUser:
         return false;
+    case Peer::otherUser:
+        m_failure = QStringLiteral("the instance socket \u201C") + m_name +
+                    QStringLiteral("\u201D is held by a process of another user");
+        return false;
+    case Peer::none:
+        break;
+    }
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(m_name)) {
         // Nobody answered, so the socket file is a leftover of an instance that died.
         QLocalServer::removeServer(m_name);
-        if (!m_server->listen(m_name))
+        if (!m_server->listen(m_name)) {
+            m_failure = QStringLiteral("cannot listen on \u201C") + m_name + QStringLiteral("\u201D: ") +
+                        m_server->errorString();
+            delete m_server;
+            m_server = nullptr;
             return false;
-    }
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                while (socket->canReadLine())
-                    emit messageReceived(QString::fromUtf8(socket->readLine()).chopped(1));
-            });
         }
-    });
+    }
+    QObject::connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::accept);
     return true;
 }
 
-bool SingleInstance::isAnswering(std::chrono::milliseconds timeout) const {
-    const int timeoutMs = int(timeout.count());
-    QLocalSocket socket;
+void SingleInstance::accept() {
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // Another user's process is never heard, whatever it sends.
+        if (peerUid(*socket) != qint64(::geteuid())) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        QObject::connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            while (socket->canReadLine()) {
+                const QByteArray line = socket->readLine(maxMessageSize + 2);
+                if (!line.endsWith('\n')) {
+                    socket->abort();
+                    return;
+                }
+                emit messageReceived(QString::fromUtf8(line.chopped(1)));
+            }
+            if (socket->bytesAvailable() > maxMessageSize)
+                socket->abort();
+        });
+    }
+}
+
+SingleInstance::Peer SingleInstance::connectTo(QLocalSocket& socket, std::chrono::milliseconds timeout) const {
     socket.connectToServer(m_name);
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
-    socket.disconnectFromServer();
-    return true;
+    if (!socket.waitForConnected(int(timeout.count())))
+        return Peer::none;
+    if (peerUid(socket) != qint64(::geteuid())) {
+        socket.abort();
+        return Peer::otherUser;
+    }
+    return Peer::sameUser;
+}
+
+SingleInstance::Peer SingleInstance::answeringPeer(std::chrono::milliseconds timeout) const {
+    QLocalSocket socket;
+    const Peer peer = connectTo(socket, timeout);
+    if (peer == Peer::sameUser)
+        socket.disconnectFromServer();
+    return peer;
 }
 
 bool SingleInstance::sendToRunningInstance(const QString& message, std::chrono::milliseconds timeout) const {
-    const int timeoutMs = int(timeout.count());
     QLocalSocket socket;
-    socket.connectToServer(m_name);
-    if (!socket.waitForConnected(timeoutMs))
+    if (connectTo(socket, timeout) != Peer::sameUser)
         return false;
     QString line = message;
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
     socket.write(line.toUtf8() + '\n');
-    const bool written = socket.waitForBytesWritten(timeoutMs);
+    const bool written = socket.waitForBytesWritten(int(timeout.count()));
     socket.disconnectFromServer();
     return written;
 }

@@ -68,25 +68,47 @@ void StatusPoller::updateRegistrationFlags() {
     m_context.status.setRequiresLoginItemApproval(status == ServiceManager::requiresApproval);
 }
 
-void StatusPoller::failedFetch() {
+void StatusPoller::failedFetch(QString reason, bool foreignAnswer) {
     m_consecutiveFailures = PollingSchedule::afterFailure(m_consecutiveFailures);
+    if (foreignAnswer) {
+        reason = QStringLiteral("port %1 answers, but not as the companion (another program may be using it): ")
+                     .arg(m_context.port) +
+                 reason;
+        // Logged when it first shows, not on every poll of the loop.
+        if (reason != m_loggedForeignAnswer)
+            m_context.log.error(QStringLiteral("Companion ") + reason);
+        m_loggedForeignAnswer = reason;
+    } else {
+        m_loggedForeignAnswer.clear();
+    }
+    m_lastFailure = std::move(reason);
 }
 
 QCoro::Task<std::optional<StatusResponse>> StatusPoller::fetchStatus() {
+    using Failure = CompanionClient::StatusFetch::Failure;
     QPointer<StatusPoller> self(this);
-    const std::optional<QByteArray> body = co_await m_client->fetchStatusBody();
+    const CompanionClient::StatusFetch fetched = co_await m_client->fetchStatusBody();
     if (!self)
         co_return std::nullopt;
-    if (!body) {
-        failedFetch();
+    if (!fetched.body) {
+        const bool foreign = fetched.failure == Failure::tooLarge || fetched.failure == Failure::redirected ||
+                             fetched.failure == Failure::notHttp;
+        failedFetch(fetched.reason, foreign);
         co_return std::nullopt;
     }
-    std::optional<StatusResponse> status = tryDecodeStatusResponse(*body);
+    QString error;
+    std::optional<StatusResponse> status = tryDecodeStatusResponse(*fetched.body, &error);
     if (!status) {
-        failedFetch();
+        failedFetch(QStringLiteral("127.0.0.1:%1 answered (HTTP %2) with something that is not a status document: %3")
+                        .arg(m_context.port)
+                        .arg(fetched.httpStatus)
+                        .arg(error),
+                    true);
         co_return std::nullopt;
     }
     m_consecutiveFailures = 0;
+    m_lastFailure.reset();
+    m_loggedForeignAnswer.clear();
     co_return status;
 }
 

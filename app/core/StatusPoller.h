@@ -46,6 +46,10 @@ public:
 
     // GET /status and decode; counts failures in a row (at most 10), resets them on success.
     QCoro::Task<std::optional<StatusResponse>> fetchStatus();
+    // Why the last fetch brought no status, in words; nothing after a success. An answer that is
+    // not the companion's (not HTTP, a redirect, too large, not a status document) says that
+    // another program may hold the port, and is logged once each time it first appears.
+    const std::optional<QString>& lastFailure() const { return m_lastFailure; }
     // One poll of the loop: fetch, publish, cache at most every 30 s, registration flags.
     QCoro::Task<> pollOnce();
     // Sets the registration and approval flags from the service manager.
@@ -56,13 +60,15 @@ public:
 
 private:
     static QCoro::Task<> runLoop(QPointer<StatusPoller> poller);
-    void failedFetch();
+    void failedFetch(QString reason, bool foreignAnswer);
 
     Context m_context;
     CompanionClient* m_client;
     int m_consecutiveFailures = 0;
     std::optional<Clock::time_point> m_lastCacheTime; // none: the distant past
     std::optional<Clock::time_point> m_startingSince; // none: the starting state never times out
+    std::optional<QString> m_lastFailure;
+    QString m_loggedForeignAnswer; // the last foreign answer logged, until something else happens
 };
 
 } // namespace pylon

@@ -12,6 +12,7 @@
 
 namespace pylon {
 
+// The manager, the defaults and the logger are the application's: each outlives the cleanup.
 QCoro::Task<> performUninstallCleanup(CompanionManager& companionManager, UserDefaults& defaults,
                                       UninstallLocations locations, const FileLogger& log) {
     log.info(QStringLiteral("Starting uninstall cleanup..."));

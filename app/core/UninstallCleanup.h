@@ -21,7 +21,7 @@ struct UninstallLocations {
 // state and cache folders, and the settings domain. Each step is independent: a failure is logged
 // and the next step runs. Installed control scripts and the application itself stay. Completes
 // once the service manager has answered for the registration and every step has run; the manager,
-// the defaults and the logger must outlive it.
+// the defaults and the logger belong to the application: each outlives the cleanup.
 QCoro::Task<> performUninstallCleanup(CompanionManager& companionManager, UserDefaults& defaults,
                                       UninstallLocations locations, const FileLogger& log);
 

@@ -1,13 +1,18 @@
 #include "diagnostics/AtomicFileReplace.h"
 
 #include "diagnostics/DiagnosticError.h"
+#include "foundation/PrivateFiles.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pylon {
@@ -22,24 +27,49 @@ QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Closes the descriptor and removes the staging file unless the replacement went through.
+// The staging file of one save, taken and locked, and removed again unless the replacement went
+// through. Saves to the same destination at the same moment take turns on it: each holds an
+// exclusive lock from the moment it has the file until it has renamed it into place, and a save
+// that got the lock checks that the path still names the file it locked (the one before it may
+// just have renamed it away), so no save ever writes into another's file. A regular file left by
+// an interrupted save, which no one holds, is taken over and truncated.
 class StagingFile {
 public:
     explicit StagingFile(QString path)
-        : m_path(std::move(path)) {}
+        : m_path(std::move(path))
+        , m_name(QFile::encodeName(m_path)) {}
     ~StagingFile() {
+        if (!m_committed && m_fd >= 0 && stillNamesOurFile())
+            ::unlink(m_name.constData());
         close();
-        if (!m_committed && m_created)
-            ::unlink(QFile::encodeName(m_path).constData());
     }
     StagingFile(const StagingFile&) = delete;
     StagingFile& operator=(const StagingFile&) = delete;
 
-    bool open() {
-        // O_EXCL: never write through a link or into an item that was already there.
-        m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        m_created = m_fd >= 0;
-        return m_created;
+    // Nothing when the file is ours, else why not.
+    std::optional<QString> take() {
+        const QDeadlineTimer deadline(std::chrono::seconds(30));
+        for (;;) {
+            const PrivateFiles::OpenedFile opened = PrivateFiles::openRegularFile(m_path, O_WRONLY | O_CREAT);
+            if (opened.fd < 0)
+                return opened.notRegular ? opened.error : systemReason(opened.systemError);
+            m_fd = opened.fd;
+            struct stat info {};
+            if (::fstat(m_fd, &info) != 0 || info.st_uid != ::geteuid()) {
+                close();
+                return QStringLiteral("the file belongs to another user");
+            }
+            while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+                if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired()) {
+                    close();
+                    return QStringLiteral("another save to the same file does not finish");
+                }
+                QThread::msleep(10);
+            }
+            if (stillNamesOurFile() && ::ftruncate(m_fd, 0) == 0 && ::fchmod(m_fd, PrivateFiles::fileMode) == 0)
+                return std::nullopt;
+            close(); // renamed away by the save before: try again with a fresh file
+        }
     }
     int fd() const { return m_fd; }
     int close() {
@@ -49,14 +79,42 @@ public:
         m_fd = -1;
         return result;
     }
-    void commit() { m_committed = true; }
+    // Renames the file over `destination`, still holding the lock.
+    bool commitAs(const QByteArray& destination) {
+        if (::rename(m_name.constData(), destination.constData()) != 0)
+            return false;
+        m_committed = true;
+        return true;
+    }
 
 private:
+    bool stillNamesOurFile() const {
+        struct stat ours {};
+        struct stat named {};
+        return ::fstat(m_fd, &ours) == 0 && ::lstat(m_name.constData(), &named) == 0 && ours.st_dev == named.st_dev &&
+               ours.st_ino == named.st_ino;
+    }
+
     QString m_path;
+    QByteArray m_name;
     int m_fd = -1;
-    bool m_created = false;
     bool m_committed = false;
 };
+
+// Only a regular file or a symbolic link (which is replaced itself, never its target) may be
+// replaced; a named pipe, device, socket or folder at the destination is refused.
+void checkDestination(const QString& destination) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(destination).constData(), &info) != 0) {
+        if (errno == ENOENT)
+            return;
+        fail(QStringLiteral("Could not save"), destination, systemReason(errno));
+    }
+    if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode))
+        fail(QStringLiteral("Could not save"), destination,
+             QStringLiteral("it is ") + PrivateFiles::describeFileType(info.st_mode) +
+                 QStringLiteral(", and only a regular file is replaced"));
+}
 
 } // namespace
 
@@ -66,21 +124,15 @@ QString replacementStagingPath(const QString& destination) {
 }
 
 void replaceFileAtomically(const QString& source, const QString& destination) {
+    checkDestination(destination);
     QFile input(source);
     if (!input.open(QIODevice::ReadOnly))
         fail(QStringLiteral("Could not read"), source, input.errorString());
 
     const QString stagingPath = replacementStagingPath(destination);
     StagingFile staging(stagingPath);
-    if (!staging.open() && errno == EEXIST) {
-        // A leftover of an interrupted save may be cleared; anything else (a folder) stays.
-        const QFileInfo leftover(stagingPath);
-        if (leftover.isFile() && !leftover.isSymLink())
-            ::unlink(QFile::encodeName(stagingPath).constData());
-        staging.open();
-    }
-    if (staging.fd() < 0)
-        fail(QStringLiteral("Could not write"), stagingPath, systemReason(errno));
+    if (const std::optional<QString> failure = staging.take())
+        fail(QStringLiteral("Could not write"), stagingPath, *failure);
 
     QByteArray buffer(256 * 1024, Qt::Uninitialized);
     for (;;) {
@@ -98,11 +150,12 @@ void replaceFileAtomically(const QString& source, const QString& destination) {
             written += n;
         }
     }
-    if (::fsync(staging.fd()) != 0 || staging.close() != 0)
+    if (::fsync(staging.fd()) != 0)
         fail(QStringLiteral("Could not write"), stagingPath, systemReason(errno));
-    if (::rename(QFile::encodeName(stagingPath).constData(), QFile::encodeName(destination).constData()) != 0)
+    // Looked at again right before the rename: a pipe or device put there meanwhile is not replaced.
+    checkDestination(destination);
+    if (!staging.commitAs(QFile::encodeName(destination)))
         fail(QStringLiteral("Could not save"), destination, systemReason(errno));
-    staging.commit();
 }
 
 } // namespace pylon

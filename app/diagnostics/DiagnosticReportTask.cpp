@@ -4,6 +4,7 @@
 #include "diagnostics/DiagnosticReporter.h"
 #include "foundation/FileLogger.h"
 #include "foundation/OffMainThread.h"
+#include "diagnostics/ReportFolder.h"
 #include "diagnostics/ReportSaveLocation.h"
 #include "diagnostics/ZipArchive.h"
 #include "platform/Workspace.h"
@@ -13,7 +14,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QUuid>
-#include <filesystem>
 #include <qcoro/qcorofuture.h>
 
 namespace pylon {
@@ -23,6 +23,8 @@ namespace {
 const QString failureMessage = QStringLiteral("Failed to generate diagnostic report");
 
 // Everything the report's file work needs, copied out of the reporter before the first suspension.
+// The logger and the workspace are the only things held by pointer: both outlive the task (the
+// process's loggers and the application's desktop live until the event loop has ended).
 struct ReportJob {
     const FileLogger* log = nullptr;
     Workspace* workspace = nullptr;
@@ -36,19 +38,11 @@ struct ReportJob {
 };
 
 struct PreparedArchive {
+    std::shared_ptr<ReportFolder> folder; // the report's private folder, holding both
     QString workingFolder;
     QString archivePath;
     std::optional<QString> error;
 };
-
-void createFolder(const QString& path) {
-    std::error_code error;
-    std::filesystem::create_directories(QFile::encodeName(path).toStdString(), error);
-    if (error) {
-        throw ReportFileError(QStringLiteral("Could not create the folder \u201C") + path + QStringLiteral("\u201D: ") +
-                              QString::fromStdString(error.message()));
-    }
-}
 
 // Written to a temporary file beside `path` and renamed into place.
 void writeAtomically(const QString& path, const QByteArray& bytes) {
@@ -59,21 +53,20 @@ void writeAtomically(const QString& path, const QByteArray& bytes) {
     }
 }
 
-void removeTemporaryItems(const QString& workingFolder, const std::optional<QString>& archivePath) {
-    QDir(workingFolder).removeRecursively();
-    if (archivePath)
-        QFile::remove(*archivePath);
-}
-
-// Runs on a worker thread: the working folder with its files, and the archive next to it.
+// Runs on a worker thread: the report's private folder with the working folder and the archive.
 PreparedArchive prepareArchive(const ReportJob& job) {
     PreparedArchive prepared;
-    const QDir temporary(job.temporaryDirectory);
-    prepared.workingFolder = temporary.filePath(QStringLiteral("PylonDiagnostics_") +
-                                                QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
-    prepared.archivePath = temporary.filePath(job.archiveName);
     try {
-        createFolder(prepared.workingFolder);
+        // Reports that ended without cleaning up (a crash, a kill) are cleared first.
+        clearLeftoverReportFolders(job.temporaryDirectory);
+        prepared.folder = ReportFolder::create(job.temporaryDirectory);
+        const QDir temporary(prepared.folder->path());
+        prepared.workingFolder = temporary.filePath(QStringLiteral("PylonDiagnostics_") +
+                                                    QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+        prepared.archivePath = temporary.filePath(job.archiveName);
+        if (!QDir().mkdir(prepared.workingFolder))
+            throw ReportFileError(QStringLiteral("Could not create the folder \u201C") + prepared.workingFolder +
+                                  QStringLiteral("\u201D"));
         const QDir folder(prepared.workingFolder);
         writeAtomically(folder.filePath(QStringLiteral("info.json")), job.infoJson);
         writeAtomically(folder.filePath(QStringLiteral("system-state.txt")), job.systemState.toUtf8());
@@ -88,12 +81,17 @@ PreparedArchive prepareArchive(const ReportJob& job) {
         createZip(prepared.workingFolder, prepared.archivePath);
     } catch (const std::exception& error) {
         prepared.error = QString::fromStdString(error.what());
-        removeTemporaryItems(prepared.workingFolder, prepared.archivePath);
+        if (prepared.folder)
+            prepared.folder->remove();
     }
     return prepared;
 }
 
-std::optional<QString> saveCopy(const QString& archivePath, const QString& destination) {
+std::optional<QString> saveCopy(const QString& archivePath, const QString& destination, const QString& folder) {
+    // Whatever lies in the report's folder goes with it.
+    if (destination.startsWith(folder + QLatin1Char('/')))
+        return QStringLiteral("Could not save \u201C") + destination +
+               QStringLiteral("\u201D: it lies in the report's working folder, which is removed");
     try {
         replaceFileAtomically(archivePath, destination);
         return std::nullopt;
@@ -123,13 +121,13 @@ QCoro::Task<DiagnosticReportResult> runReport(ReportJob job, std::shared_ptr<Rep
     }
 
     DiagnosticReportResult result{DiagnosticReportResult::Outcome::cancelled, QString(), QString()};
-    bool keepArchive = false;
     if (chooseError) {
         result = failed(log, *chooseError);
     } else if (chosen) {
         const QString destination = QFileInfo(*chosen).absoluteFilePath();
-        keepArchive = destination == QFileInfo(prepared.archivePath).absoluteFilePath();
-        auto saving = runOffMainThread([prepared, destination] { return saveCopy(prepared.archivePath, destination); });
+        auto saving = runOffMainThread([prepared, destination] {
+            return saveCopy(prepared.archivePath, destination, prepared.folder->path());
+        });
         const std::optional<QString> saveError = (co_await saving).get();
         if (saveError) {
             result = failed(log, *saveError);
@@ -141,10 +139,8 @@ QCoro::Task<DiagnosticReportResult> runReport(ReportJob job, std::shared_ptr<Rep
         }
     }
 
-    const std::optional<QString> archiveToRemove =
-        keepArchive ? std::nullopt : std::optional<QString>(prepared.archivePath);
-    auto removing = runOffMainThread(
-        [prepared, archiveToRemove] { removeTemporaryItems(prepared.workingFolder, archiveToRemove); });
+    // The folder goes whatever happened; the last copy of the pointer removes it at the latest.
+    auto removing = runOffMainThread([folder = prepared.folder] { folder->remove(); });
     (co_await removing).get();
     co_return result;
 }

@@ -1,5 +1,6 @@
 #include "diagnostics/DiagnosticReporter.h"
 
+#include "diagnostics/ReportFolder.h"
 #include "foundation/BuildEnvironment.h"
 #include "platform/SystemInfo.h"
 #include "status/DynamicStatus.h"
@@ -21,11 +22,15 @@ LogProcessingConfig processingConfig(const DiagnosticReporter::Options& options)
 
 } // namespace
 
-DiagnosticReporter::Options DiagnosticReporter::Options::forCurrentUser() {
+DiagnosticReporter::Options DiagnosticReporter::Options::forCurrentUser(const QString& bundleIdentifier) {
     Options options;
     options.homeDirectory = SystemInfo::homeDirectory();
-    options.temporaryDirectory = QDir::tempPath();
+    options.temporaryDirectory = SystemInfo::privateRuntimeFolder(bundleIdentifier) + QStringLiteral("/reports");
     return options;
+}
+
+void DiagnosticReporter::clearLeftovers(const QString& temporaryDirectory) {
+    clearLeftoverReportFolders(temporaryDirectory);
 }
 
 DiagnosticReporter::DiagnosticReporter(const DynamicStatus& dynamicStatus, QList<AbletonVersion> abletonVersions,

@@ -40,7 +40,8 @@ public:
     struct Options {
         // Scrubbed from the logs and written as "~" in library paths.
         QString homeDirectory;
-        // Where the working folder and the archive are made before saving.
+        // Where each report gets its own private folder (ReportFolder) for the working folder and
+        // the archive before saving; made 0700 when missing.
         QString temporaryDirectory;
         // The current time; empty means the system clock.
         std::function<QDateTime()> now;
@@ -49,8 +50,9 @@ public:
         int maxLogLines = 500;
         qint64 tailBlockSize = 64 * 1024;
 
-        // The running user's home folder and the system's temporary folder.
-        static Options forCurrentUser();
+        // The running user's home folder, and "reports" in the private runtime folder of
+        // `bundleIdentifier` (SystemInfo::privateRuntimeFolder), never the shared temporary folder.
+        static Options forCurrentUser(const QString& bundleIdentifier);
     };
 
     // `serviceStatus` is the companion agent's status as ServiceManager::status() reports it;
@@ -81,6 +83,9 @@ public:
     // The reporter may be dropped once the call returns; the logger and the options' workspace
     // must stay alive until the task finishes.
     QCoro::Task<DiagnosticReportResult> generateReport(std::shared_ptr<ReportSaveLocation> saveLocation) const;
+
+    // Removes what reports that could not clean up (a crash, a kill) left in `temporaryDirectory`.
+    static void clearLeftovers(const QString& temporaryDirectory);
 
     // "2025-03-04T09:15:02Z": the moment in UTC, whatever the local time zone.
     static QString isoTimestamp(const QDateTime& time);

@@ -19,6 +19,45 @@ QRegularExpression pattern(const QString& source) {
 
 const QString boxLine = QString(40, QChar(0x2550));
 
+// After the nine rules of the report, what Linux users' logs hold, in this order: Wine user
+// folders, other users' home folders, credentials in URLs, secrets in query strings and
+// Authorization headers, Bearer tokens and well-known token shapes. Paths may be written with "/"
+// or "\", and JSON-escaped ("\/", "\\") as the menu-bar log's metadata writes them. IP
+// addresses and host names are kept: they diagnose phone connections.
+std::vector<std::pair<QString, QString>> linuxScrubbing() {
+    const QString separator = QStringLiteral("(?:\\\\{1,2}|\\\\?/)+");   // "\", "\\", "/" or "\/"
+    const QString name = QStringLiteral("[^\\\\/\"'") + space + QStringLiteral("]+"); // one path component
+    const QString userHome = QStringLiteral("[UserHome]");
+    const QString token = QStringLiteral("[REDACTED_TOKEN]");
+    const QString scheme = QStringLiteral("\\b([a-zA-Z][a-zA-Z0-9+.-]*://)");
+    return {
+        // C:\users\<name>, Z:\home\<name>, Z:\root, and drive_c/users/<name> inside a prefix
+        {QStringLiteral("\\b[A-Za-z]:") + separator + QStringLiteral("(?i:users|home)") + separator + name, userHome},
+        {QStringLiteral("\\b[A-Za-z]:") + separator + QStringLiteral("root(?![\\w.-])"), userHome},
+        {QStringLiteral("\\bdrive_c") + separator + QStringLiteral("(?i:users)") + separator + name, userHome},
+        // /home/<name> and /root, also JSON-escaped
+        {QStringLiteral("\\\\?/home\\\\?/") + name, userHome},
+        {QStringLiteral("(?<![\\w./\\\\-])\\\\?/root(?![\\w.-])"), userHome},
+        // user:password@ in a URL; when the e-mail rule took "password@host" already, the user
+        {scheme + QStringLiteral("[^/@\"'") + space + QStringLiteral("]+@"),
+         QStringLiteral("\\1[REDACTED_CREDENTIALS]@")},
+        {scheme + QStringLiteral("[^/@\"'\\[") + space + QStringLiteral("]+\\[REDACTED_EMAIL\\]"),
+         QStringLiteral("\\1[REDACTED_CREDENTIALS]@[REDACTED_EMAIL]")},
+        {QStringLiteral("(?i)([?&;](?:access_token|token|password|passwd|pwd|secret|api[_-]?key|apikey|auth|sig|"
+                        "signature)=)[^&#\"'") + space + QStringLiteral("]+"),
+         QStringLiteral("\\1[REDACTED]")},
+        {QStringLiteral("(?i)(authorization:[") + space + QStringLiteral("]*(?:basic|bearer|token|digest)[") + space +
+             QStringLiteral("]+)[^") + space + QStringLiteral("\"']+"),
+         QStringLiteral("\\1[REDACTED]")},
+        {QStringLiteral("(?i)\\b(bearer[") + space + QStringLiteral("]+)[A-Za-z0-9._~+/=-]{8,}"),
+         QStringLiteral("\\1") + token},
+        {QStringLiteral("\\b(?:gh[pousr]_[A-Za-z0-9]{20,}|github_pat_[A-Za-z0-9_]{20,}|glpat-[A-Za-z0-9_-]{20,}|"
+                        "xox[abposr]-[A-Za-z0-9-]{10,}|sk-[A-Za-z0-9_-]{20,})"),
+         token},
+        {QStringLiteral("\\b(?:AKIA|ASIA)[0-9A-Z]{16}\\b|\\bAIza[0-9A-Za-z_-]{35}"), QStringLiteral("[REDACTED_KEY]")},
+    };
+}
+
 } // namespace
 
 QString homeForReplacement(QString home) {
@@ -59,6 +98,7 @@ LogProcessor::LogProcessor(LogProcessingConfig config)
     }
     const QString userHome = QStringLiteral("[UserHome]");
     const QString tempFolder = QStringLiteral("[TempFolder]");
+    // The report's nine rules, first and as they are.
     m_scrubbing = {
         {pattern(QStringLiteral("/Users/[^/") + space + QStringLiteral("]+")), userHome},
         {pattern(QStringLiteral("/private/var/folders/[^/]+/[^/]+/T/[^") + space + QStringLiteral("\\)]+")),
@@ -68,15 +108,22 @@ LogProcessor::LogProcessor(LogProcessingConfig config)
         {pattern(QStringLiteral("pid \\d+")), QString()},
         {pattern(QStringLiteral("eyJ[A-Za-z0-9_-]+\\.[A-Za-z0-9_-]+\\.[A-Za-z0-9_-]+")),
          QStringLiteral("[REDACTED_TOKEN]")},
-        {pattern(QStringLiteral("[A-Z0-9]{4,}-[A-Z0-9]{4,}-[A-Z0-9]{4,}-[A-Z0-9]{4,}")),
+        // The rule as written, with one thing added that changes no result: a match never starts
+        // inside a run of [A-Z0-9] (the first group takes the whole run from wherever it starts,
+        // so a start further in fails where the run's own start failed). Without it a long run
+        // followed by "-" is tried once per character, and a 2 MiB line takes hours.
+        {pattern(QStringLiteral("(?<![A-Z0-9])[A-Z0-9]{4,}-[A-Z0-9]{4,}-[A-Z0-9]{4,}-[A-Z0-9]{4,}")),
          QStringLiteral("[REDACTED_KEY]")},
         {pattern(QStringLiteral("[a-zA-Z0-9._%+-]+@[a-zA-Z0-9.-]+\\.[a-zA-Z]{2,}")),
          QStringLiteral("[REDACTED_EMAIL]")},
     };
+    for (const auto& [source, replacement] : linuxScrubbing())
+        m_linuxScrubbing.push_back({pattern(source), replacement});
 }
 
 std::optional<QString> LogProcessor::processLogFile(const QString& path, bool includeSummary) const {
-    const std::optional<QStringList> lines = readLastLogLines(path, m_config.maxLogLines, m_config.tailBlockSize);
+    const std::optional<QStringList> lines =
+        readLastLogLines(path, m_config.maxLogLines, m_config.tailBlockSize, m_config.maxTailBytes);
     if (!lines)
         return std::nullopt;
     const QStringList processed = processLines(*lines);
@@ -105,6 +152,12 @@ QString LogProcessor::redact(QString line) const {
     if (!m_home.isEmpty())
         line.replace(m_home, QStringLiteral("[UserHome]"), Qt::CaseSensitive);
     for (const Replacement& step : m_scrubbing)
+        line.replace(step.pattern, step.replacement);
+    // The home folder as the menu-bar log's metadata writes it, "/" escaped as "\/".
+    if (!m_home.isEmpty())
+        line.replace(QString(m_home).replace(QLatin1Char('/'), QStringLiteral("\\/")), QStringLiteral("[UserHome]"),
+                     Qt::CaseSensitive);
+    for (const Replacement& step : m_linuxScrubbing)
         line.replace(step.pattern, step.replacement);
     return line;
 }

@@ -19,6 +19,9 @@ struct LogProcessingConfig {
     // literally (it would rewrite every path), the patterns still apply.
     QString homeDirectory;
     qint64 tailBlockSize = 64 * 1024; // bytes read at a time from the end of a log
+    // The most read from the end of a log, whatever it holds (a log without line breaks would
+    // otherwise be read whole); a first line cut by it is marked (see readLastLogLines).
+    qint64 maxTailBytes = 2 * 1024 * 1024;
 
     // The companion's module tags and the shorter area names shown in the report.
     static QMap<QString, QString> defaultModuleNameMap();
@@ -42,7 +45,10 @@ public:
     // Timestamps, module tags and scrubbing, line by line; same count, same order.
     QStringList processLines(const QStringList& lines) const;
     // One line with personal data replaced: home folders, temporary folders, process numbers,
-    // signed tokens, key-like identifiers and e-mail addresses.
+    // signed tokens, key-like identifiers and e-mail addresses (the report's nine rules, first);
+    // then Wine user folders, other users' homes, credentials in URLs and query strings,
+    // Authorization headers, Bearer tokens and well-known token shapes. IP addresses and host
+    // names stay.
     QString redact(QString line) const;
     // The box, time range and counts heading a processed log; ends with a line feed.
     QString summary(const QStringList& processedLines) const;
@@ -59,6 +65,7 @@ private:
     std::vector<std::pair<QString, QString>> m_moduleTags; // "[pylon-companion][tag]" -> "[area]"
     QRegularExpression m_remainingTag;
     std::vector<Replacement> m_scrubbing;
+    std::vector<Replacement> m_linuxScrubbing;
     QRegularExpression m_timeOfDay;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -25,12 +26,46 @@ QString logTimestamp(std::chrono::system_clock::time_point time) {
     return QString::fromLatin1(buffer, length);
 }
 
+namespace {
+
+bool needsEscape(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+} // namespace
+
+QString escapeLogText(const QString& text) {
+    const auto first = std::find_if(text.cbegin(), text.cend(), [](QChar c) { return needsEscape(c.unicode()); });
+    if (first == text.cend())
+        return text;
+    QString escaped;
+    escaped.reserve(text.size() + 16);
+    escaped.append(QStringView(text.cbegin(), first));
+    for (auto it = first; it != text.cend(); ++it) {
+        const char16_t c = it->unicode();
+        if (!needsEscape(c)) {
+            escaped += *it;
+        } else if (c == u'\n') {
+            escaped += QLatin1String("\\n");
+        } else if (c == u'\r') {
+            escaped += QLatin1String("\\r");
+        } else if (c == u'\t') {
+            escaped += QLatin1String("\\t");
+        } else {
+            escaped += QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
+        }
+    }
+    return escaped;
+}
+
 QString logMetadataJson(const QVariantMap& metadata) {
     // QJsonObject keeps its keys sorted; "/" only ever occurs inside strings, so escaping every
     // one of them in the text is the same as escaping them in each string.
     QByteArray json = QJsonDocument(QJsonObject::fromVariantMap(metadata)).toJson(QJsonDocument::Compact);
     json.replace("/", "\\/");
-    return QString::fromUtf8(json);
+    // The JSON writer escapes C0 controls but leaves DEL, C1 and U+2028/U+2029 raw; as \uXXXX
+    // escapes inside strings they keep the JSON valid and the line whole.
+    return escapeLogText(QString::fromUtf8(json));
 }
 
 QString composeLogLine(std::chrono::system_clock::time_point time, const QString& loggerName,
@@ -39,11 +74,11 @@ QString composeLogLine(std::chrono::system_clock::time_point time, const QString
     line.reserve(32 + loggerName.size() + component.size() + message.size() + (metadata.isEmpty() ? 0 : 64));
     line += logTimestamp(time);
     line += QLatin1String(" [");
-    line += loggerName;
+    line += escapeLogText(loggerName);
     line += QLatin1String("][");
-    line += component;
+    line += escapeLogText(component);
     line += QLatin1String("] ");
-    line += message;
+    line += escapeLogText(message);
     if (!metadata.isEmpty()) {
         line += QLatin1Char(' ');
         line += logMetadataJson(metadata);

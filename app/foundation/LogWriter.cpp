@@ -1,10 +1,10 @@
 #include "foundation/LogWriter.h"
 
+#include "foundation/PrivateFiles.h"
 #include "foundation/UnifiedLog.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <future>
@@ -16,6 +16,12 @@ namespace {
 
 QString systemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The system log may not reach a terminal; whoever started the program learns it here.
+void sayOnStandardError(const QString& reason) {
+    std::fprintf(stderr, "Pylon: not writing the log file: %s; going on without it.\n", qUtf8Printable(reason));
+    std::fflush(stderr);
 }
 
 } // namespace
@@ -88,32 +94,27 @@ void LogWriter::runSetUp(const UnifiedLog& reporter) {
         return;
     m_isSetUp = true; // before anything else: a failed set-up is never retried
 
-    if (!QDir().mkpath(m_directory)) {
-        // QDir does not say why; name the path so the system log is actionable.
-        reporter.send(LogLevel::error, QStringLiteral("Failed to create log directory: %1")
-                                           .arg(QStringLiteral("could not create the folder ") + m_directory));
+    // The log holds paths and host names: its folder is 0700 and the file 0600.
+    if (const std::optional<QString> failure = PrivateFiles::makePrivateFolder(m_directory)) {
+        reporter.send(LogLevel::error, QStringLiteral("Failed to create log directory: %1").arg(*failure));
+        sayOnStandardError(*failure);
         return;
     }
 
-    const QByteArray path = QFile::encodeName(m_filePath);
-    // Create the file if it is missing; whether that worked shows when it is opened below.
-    if (!QFileInfo::exists(m_filePath)) {
-        const int created = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        if (created >= 0)
-            ::close(created);
-    }
-
-    const int fd = ::open(path.constData(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) {
-        reporter.send(LogLevel::error, QStringLiteral("Failed to open log file: %1").arg(systemError(errno)));
+    // Created when missing; only a regular file is written, never the target of a link, and a
+    // named pipe in its place cannot make the application wait.
+    const PrivateFiles::OpenedFile opened = PrivateFiles::openRegularFile(m_filePath, O_WRONLY | O_CREAT, true);
+    if (opened.fd < 0) {
+        reporter.send(LogLevel::error, QStringLiteral("Failed to open log file: %1").arg(opened.error));
+        sayOnStandardError(opened.error);
         return;
     }
-    m_fd = fd; // kept even if positioning fails, like a handle that opened
+    m_fd = opened.fd; // kept even if positioning fails, like a handle that opened
     {
         std::lock_guard lock(m_mutex);
         m_fileOpen = true;
     }
-    if (::lseek(fd, 0, SEEK_END) < 0)
+    if (::lseek(m_fd, 0, SEEK_END) < 0)
         reporter.send(LogLevel::error, QStringLiteral("Failed to open log file: %1").arg(systemError(errno)));
 }
 

@@ -16,6 +16,8 @@ class UnifiedLog;
 // The one sequential writer behind the log file: a dedicated thread that runs the file set-up and
 // every write, one at a time, in submission order. Callers never wait for the disk, except
 // setUp() and flush(). The file is opened once and kept open; it is never truncated or rotated.
+// Its folder is made 0700 and the file 0600; only a regular file is used (a link, named pipe or
+// device in its place turns file logging off, said on standard error and in the system log).
 class LogWriter {
 public:
     LogWriter(const QString& logDirectory, const QString& logFilePath);

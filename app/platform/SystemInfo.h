@@ -24,5 +24,14 @@ QString stateHome();  // XDG_STATE_HOME or ~/.local/state
 QString cacheHome();  // XDG_CACHE_HOME or ~/.cache
 QString configHome(); // XDG_CONFIG_HOME or ~/.config
 
+// XDG_RUNTIME_DIR when it can be trusted with private files: an absolute path to a folder of this
+// user that no one else may enter. Empty otherwise.
+QString runtimeDirectory();
+
+// Where a program of `bundleIdentifier` keeps what lives only while it runs (the instance socket,
+// the report being built): "<runtime directory>/<identifier>", or without a usable runtime
+// directory "<cache home>/<identifier>/runtime"; never the shared temporary folder. Not created.
+QString privateRuntimeFolder(const QString& bundleIdentifier);
+
 } // namespace SystemInfo
 } // namespace pylon

@@ -1,9 +1,13 @@
 #include "platform/UserDefaults.h"
 
+#include "foundation/PrivateFiles.h"
 #include "platform/SystemInfo.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace pylon {
 
@@ -13,7 +17,11 @@ UserDefaults::UserDefaults(const QString& domain)
 UserDefaults::UserDefaults(const QString& domain, const QString& directory)
     : m_domain(domain)
     , m_settings(std::make_unique<QSettings>(directory + QLatin1Char('/') + domain + QStringLiteral(".conf"),
-                                             QSettings::IniFormat)) {}
+                                             QSettings::IniFormat)) {
+    // An existing file of an earlier version becomes private now, before anything is read.
+    if (QFileInfo::exists(m_settings->fileName()))
+        keepPrivate();
+}
 
 UserDefaults::~UserDefaults() = default;
 
@@ -42,14 +50,17 @@ std::optional<QVariant> UserDefaults::value(const QString& key) const {
 }
 
 void UserDefaults::setString(const QString& key, const QString& value) {
+    keepPrivate();
     m_settings->setValue(key, value);
 }
 
 void UserDefaults::setData(const QString& key, const QByteArray& value) {
+    keepPrivate();
     m_settings->setValue(key, value);
 }
 
 void UserDefaults::setValue(const QString& key, const QVariant& value) {
+    keepPrivate();
     m_settings->setValue(key, value);
 }
 
@@ -64,8 +75,21 @@ void UserDefaults::removePersistentDomain() {
 }
 
 bool UserDefaults::synchronize() {
+    // Pending values were set through the setters, which made the file; a removed domain stays removed.
+    if (QFileInfo::exists(m_settings->fileName()))
+        keepPrivate();
     m_settings->sync();
     return m_settings->status() == QSettings::NoError;
+}
+
+void UserDefaults::keepPrivate() {
+    // QSettings rewrites the file through a new file that takes over the permissions of the one it
+    // replaces; so the file is made to exist as 0600, in a 0700 folder, before it is ever written.
+    const QString path = m_settings->fileName();
+    PrivateFiles::makePrivateFolder(QFileInfo(path).absolutePath());
+    const PrivateFiles::OpenedFile opened = PrivateFiles::openRegularFile(path, O_RDONLY | O_CREAT, true);
+    if (opened.fd >= 0)
+        ::close(opened.fd);
 }
 
 } // namespace pylon

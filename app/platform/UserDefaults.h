@@ -11,7 +11,8 @@ class QSettings;
 namespace pylon {
 
 // The user's defaults for one domain (a bundle identifier), kept in "<domain>.conf" under the
-// XDG config home. Values are written through at once; synchronize() forces them to disk.
+// XDG config home. Values are written through at once; synchronize() forces them to disk. The file
+// holds host names and addresses (the status cache): it is kept 0600 in a 0700 folder.
 class UserDefaults {
 public:
     // The domain's file under SystemInfo::configHome().
@@ -43,6 +44,8 @@ public:
     bool synchronize();
 
 private:
+    void keepPrivate();
+
     QString m_domain;
     std::unique_ptr<QSettings> m_settings;
 };

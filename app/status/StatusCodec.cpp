@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <string>
 
 namespace pylon {
 
@@ -142,6 +143,8 @@ QJsonObject encodeAbleton(const AbletonStatusResponse& ableton) {
 } // namespace
 
 StatusResponse decodeStatusResponse(const QByteArray& json) {
+    if (json.size() > maxStatusDocumentSize)
+        throw DecodingError("the status document is larger than " + std::to_string(maxStatusDocumentSize) + " bytes");
     // QJsonDocument accepts more than JSON; what it would let through is refused here.
     if (const std::optional<std::string> violation = strictJsonViolation(json))
         throw DecodingError("not valid JSON: " + *violation);

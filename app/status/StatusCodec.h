@@ -7,9 +7,14 @@
 
 namespace pylon {
 
-// Decodes a status document. Throws DecodingError for text that is not a JSON object, for a
-// required key that is missing or null, and for any value of the wrong JSON type. Condition strings
-// that match no raw string take their fall-back case; unknown keys are ignored at every level.
+// The most a status document may hold. A real one is a few kilobytes; anything larger is not the
+// companion's and is neither decoded, nor accepted from the network, nor cached.
+inline constexpr qsizetype maxStatusDocumentSize = 1024 * 1024;
+
+// Decodes a status document. Throws DecodingError for text that is not a JSON object (or is larger
+// than maxStatusDocumentSize), for a required key that is missing or null, and for any value of
+// the wrong JSON type. Condition strings that match no raw string take their fall-back case;
+// unknown keys are ignored at every level.
 StatusResponse decodeStatusResponse(const QByteArray& json);
 
 // As decodeStatusResponse(), without the exception: the response, or nothing with `error` set.

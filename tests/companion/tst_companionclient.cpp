@@ -1,6 +1,8 @@
 #include "FakeCompanionServer.h"
+#include "HostileHttpServer.h"
 
 #include "companion/CompanionClient.h"
+#include "status/StatusCodec.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -8,6 +10,11 @@
 
 using namespace pylon;
 using namespace pylon::test;
+using Failure = CompanionClient::StatusFetch::Failure;
+using Behaviour = HostileHttpServer::Behaviour;
+
+Q_DECLARE_METATYPE(pylon::CompanionClient::StatusFetch::Failure)
+Q_DECLARE_METATYPE(pylon::test::HostileHttpServer::Behaviour)
 
 namespace {
 
@@ -35,13 +42,16 @@ private slots:
         server.statusCode = code;
         server.body = "{\"some\":\"body\"}";
         CompanionClient client(server.port());
-        const auto body = await(client.fetchStatusBody());
-        QVERIFY(body);
-        QCOMPARE(*body, server.body);
+        const auto fetched = await(client.fetchStatusBody());
+        QVERIFY(fetched.body);
+        QCOMPARE(*fetched.body, server.body);
+        QCOMPARE(fetched.httpStatus, code);
         QCOMPARE(server.requests.size(), 1);
         QCOMPARE(server.requests[0].method, QByteArray("GET"));
         QCOMPARE(server.requests[0].path, QByteArray("/status"));
         QVERIFY(!server.requests[0].headers.toLower().contains("cookie"));
+        // Nothing compressed is asked for, so nothing is inflated on our side.
+        QVERIFY(server.requests[0].headers.toLower().contains("accept-encoding: identity"));
     }
 
     void closedPortIsAFailedExchange() {
@@ -50,7 +60,9 @@ private slots:
         const quint16 port = server.port();
         server.close();
         CompanionClient client(port);
-        QVERIFY(!await(client.fetchStatusBody()));
+        const auto fetched = await(client.fetchStatusBody());
+        QVERIFY(!fetched.body);
+        QCOMPARE(fetched.failure, Failure::noConnection);
         QVERIFY(!await(client.postPermission(QStringLiteral("accessibility"))).completed);
     }
 
@@ -61,10 +73,83 @@ private slots:
         CompanionClient client(server.port());
         QElapsedTimer timer;
         timer.start();
-        QVERIFY(!await(client.fetchStatusBody()));
+        QCOMPARE(await(client.fetchStatusBody()).failure, Failure::timedOut);
         // Bounded by the 2 s limit, not by some longer default.
         QVERIFY2(timer.elapsed() < 6000, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(server.requests.size(), 1);
+    }
+
+    // Whatever the other end does, a fetch ends within the limit, keeps at most a status document's
+    // worth of bytes and says why it failed.
+    void hostilePeersAreBounded_data() {
+        QTest::addColumn<Behaviour>("behaviour");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<Failure>("failure");
+        QTest::addColumn<QString>("reasonMentions");
+        const QByteArray large = "{\"pad\":\"" + QByteArray(10 * 1024 * 1024, 'x') + "\"}";
+        QTest::newRow("endless body") << Behaviour::flood << QByteArray() << Failure::tooLarge << "larger than 1048576";
+        QTest::newRow("endless chunks") << Behaviour::chunkedFlood << QByteArray() << Failure::tooLarge
+                                        << "larger than";
+        QTest::newRow("announced 10 GB") << Behaviour::announcedHuge << QByteArray() << Failure::tooLarge
+                                         << "larger than";
+        QTest::newRow("10 MB document") << Behaviour::document << large << Failure::tooLarge << "larger than";
+        QTest::newRow("endless trickle") << Behaviour::trickle << QByteArray() << Failure::timedOut << "within 2 s";
+        QTest::newRow("endless headers") << Behaviour::headerFlood << QByteArray() << Failure::timedOut << "";
+        QTest::newRow("not HTTP") << Behaviour::notHttp << QByteArray() << Failure::notHttp << "no HTTP answer";
+    }
+    void hostilePeersAreBounded() {
+        QFETCH(Behaviour, behaviour);
+        QFETCH(QByteArray, body);
+        QFETCH(Failure, failure);
+        QFETCH(QString, reasonMentions);
+        HostileHttpServer server(behaviour, body);
+        CompanionClient client(server.port());
+        QElapsedTimer timer;
+        timer.start();
+        const CompanionClient::StatusFetch fetched = await(client.fetchStatusBody());
+        // The 2 s limit with room for a loaded machine: not a flood's minutes.
+        QVERIFY2(timer.elapsed() < 6000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(!fetched.body);
+        if (QTest::currentDataTag() != QByteArray("endless headers")) // Qt may give up on them first
+            QVERIFY2(fetched.failure == failure, qPrintable(fetched.reason));
+        QVERIFY2(fetched.reason.contains(reasonMentions) && fetched.reason.contains(QString::number(server.port())),
+                 qPrintable(fetched.reason));
+        // Qt sends an idempotent request again, a few times at most, on a connection closed early.
+        QVERIFY2(server.connections() >= 1 && server.connections() <= 4,
+                 qPrintable(QString::number(server.connections())));
+    }
+
+    // A document of exactly the limit still arrives whole; one byte more does not.
+    void statusBodyUpToTheLimitArrives() {
+        for (const qsizetype size : {maxStatusDocumentSize, maxStatusDocumentSize + 1}) {
+            const QByteArray body = "{\"pad\":\"" + QByteArray(size - 10, 'y') + "\"}";
+            QCOMPARE(body.size(), size);
+            HostileHttpServer server(Behaviour::document, body);
+            CompanionClient client(server.port());
+            const CompanionClient::StatusFetch fetched = await(client.fetchStatusBody());
+            QCOMPARE(fetched.body, size <= maxStatusDocumentSize ? std::optional(body) : std::nullopt);
+        }
+    }
+
+    // A redirect, even to a companion that answers, is never followed: the fetch fails and says so.
+    void redirectsAreNeverFollowed() {
+        FakeCompanionServer elsewhere;
+        QVERIFY(elsewhere.listen());
+        elsewhere.body = statusDocument();
+        const QByteArray target = "http://127.0.0.1:" + QByteArray::number(elsewhere.port()) + "/status";
+        HostileHttpServer server(Behaviour::redirect, target);
+        CompanionClient client(server.port());
+        const CompanionClient::StatusFetch fetched = await(client.fetchStatusBody());
+        QVERIFY(!fetched.body);
+        QCOMPARE(fetched.failure, Failure::redirected);
+        QVERIFY2(fetched.reason.contains(QString::fromLatin1(target)), qPrintable(fetched.reason));
+        QTest::qWait(200);
+        QCOMPARE(elsewhere.requests.size(), 0);
+        // The permission request completes on the redirect and does not follow it either.
+        HostileHttpServer permission(Behaviour::redirect, target);
+        QVERIFY(await(CompanionClient(permission.port()).postPermission(QStringLiteral("accessibility"))).completed);
+        QTest::qWait(200);
+        QCOMPARE(elsewhere.requests.size(), 0);
     }
 
     void permissionRequestPostsToItsPathAndEncodesOddNames() {

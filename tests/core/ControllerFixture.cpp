@@ -11,7 +11,8 @@
 namespace pylon::test {
 
 void ControllerFixture::setUpProcess() {
-    static TemporaryHome* processHome = new TemporaryHome(); // lives until the process ends
+    // Lives until the process ends, and is removed then: the suite leaves nothing behind.
+    static TemporaryHome processHome;
     Q_UNUSED(processHome);
     process::loggers().menubar;
     process::loggers().companionManager;

@@ -1,11 +1,15 @@
 #include "TemporaryHome.h"
 #include "TestBundle.h"
 #include "core/CommandLine.h"
+#include "core/SingleInstance.h"
 #include "foundation/BuildEnvironment.h"
 #include "platform/PropertyList.h"
 
+#include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
+#include <csignal>
 
 using namespace pylon;
 using namespace pylon::test;
@@ -89,6 +93,42 @@ private slots:
                 QCOMPARE(process.exitCode(), 2);
             }
         }
+    }
+
+    // The windowed program quits in order on SIGINT, SIGTERM and SIGHUP, as --headless does: it
+    // ends normally with 0, and the queued log lines, the last one saying why, are in the file.
+    void windowedProgramQuitsInOrderOnSignals_data() {
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("SIGINT") << int(SIGINT) << "SIGINT";
+        QTest::newRow("SIGTERM") << int(SIGTERM) << "SIGTERM";
+        QTest::newRow("SIGHUP") << int(SIGHUP) << "SIGHUP";
+    }
+    void windowedProgramQuitsInOrderOnSignals() {
+        QFETCH(int, signalNumber);
+        QFETCH(QString, name);
+        TemporaryHome home;
+        QProcess pylon;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("PYLON_SERVICE_BACKEND", "process");
+        pylon.setProcessEnvironment(environment);
+        pylon.start(builtBundle("Pylon-Dev") + "/Contents/MacOS/Pylon", QStringList{});
+        auto stop = qScopeGuard([&] {
+            pylon.kill();
+            pylon.waitForFinished(5000);
+        });
+        QVERIFY(pylon.waitForStarted(5000));
+        // Signals are handled from before the instance socket exists.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(SingleInstance::serverName("net.ostrand.Pylon-Dev")), 15000);
+        QCOMPARE(::kill(pid_t(pylon.processId()), signalNumber), 0);
+        QVERIFY(pylon.waitForFinished(15000));
+        QCOMPARE(pylon.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(pylon.exitCode(), 0);
+        const QByteArray log = readFile(home.dataHome() + "/Pylon-Dev/logs/pylon-menubar.log");
+        QVERIFY2(log.trimmed().endsWith("[pylon-companion][menubar] Received " + name.toUtf8() + ", quitting"),
+                 log.right(300).constData());
+        QVERIFY(!QFileInfo::exists(SingleInstance::serverName("net.ostrand.Pylon-Dev")));
     }
 };
 

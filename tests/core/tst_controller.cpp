@@ -171,6 +171,55 @@ private slots:
         QCOMPARE(f.controller->consecutiveFailures(), 0);
     }
 
+    // An answer on the port that is not the companion's says so, in the log once each time it
+    // appears and to whoever asks for the last failure; plain unreachability does not.
+    void anotherProgramOnThePortIsNamed() {
+        ControllerFixture f;
+        f.server.statusCode = 404;
+        f.server.contentType = "text/html";
+        f.server.body = "<html><body>Not Found</body></html>";
+        const QString logged = QStringLiteral("Companion port %1 answers, but not as the companion (another program "
+                                              "may be using it): 127.0.0.1:%1 answered (HTTP 404) with something that "
+                                              "is not a status document: ")
+                                   .arg(f.server.port());
+        const auto foreignLines = [&] {
+            return ControllerFixture::menubarLogMessages().filter(QStringLiteral("answers, but not as the companion"));
+        };
+        const qsizetype before = foreignLines().size();
+        for (int i = 0; i < 3; ++i)
+            f.poll();
+        QVERIFY(!f.status().lastResponse());
+        QCOMPARE(foreignLines().size(), before + 1);
+        QVERIFY2(foreignLines().constLast().startsWith(logged), qPrintable(foreignLines().constLast()));
+        QVERIFY(f.controller->lastFetchFailure() && f.controller->lastFetchFailure()->startsWith(logged.mid(10)));
+
+        f.server.statusCode = 200; // the companion is back: nothing to say
+        f.server.body = statusDocument();
+        f.poll();
+        QCOMPARE(f.controller->lastFetchFailure(), std::nullopt);
+        f.server.close(); // gone: a plain failure, not another program
+        f.poll();
+        QVERIFY(f.controller->lastFetchFailure() &&
+                f.controller->lastFetchFailure()->contains(QStringLiteral("refused")));
+        QCOMPARE(foreignLines().size(), before + 1);
+    }
+
+    // The permission's name is the coroutine's own: the caller's string may be gone before the
+    // companion answers.
+    void permissionNameOutlivesTheCaller() {
+        ControllerFixture f;
+        QCoro::Task<> request = [&] {
+            QString name = QStringLiteral("access");
+            name += QStringLiteral("ibility");
+            return f.controller->requestPermission(name);
+        }();
+        QString scribble(64, QLatin1Char('#')); // reuses what the caller's string held, if anything does
+        Q_UNUSED(scribble);
+        QCoro::waitFor(std::move(request));
+        QCOMPARE(ControllerFixture::menubarLogMessages().constLast(),
+                 QStringLiteral("Requested accessibility permission (system prompt shown)"));
+    }
+
     void settingsLinks() {
         ControllerFixture f;
         f.controller->openAccessibilitySettings();

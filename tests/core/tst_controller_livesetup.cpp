@@ -100,6 +100,25 @@ private slots:
         }
     }
 
+    // A start-up installation that fails shows no alert, but the log says which and why.
+    void failedAutomaticInstallIsLoggedWithTheReason() {
+        ControllerFixture f;
+        QVERIFY(f.addRemoteScriptArchive());
+        f.addLive(QStringLiteral("12.1.5"), QStringLiteral("Music/Ableton/User Library"));
+        // "Remote Scripts" is a file: no folder can be made there, not even by root.
+        f.home.writeFile(QStringLiteral("Music/Ableton/User Library/Remote Scripts"), "in the way");
+        f.refresh();
+        const QString failed = QStringLiteral("Automatic control script installation into ") +
+                               f.controller->abletonVersions()[0].displayName + QStringLiteral(" failed {\"error\":");
+        const qsizetype before = ControllerFixture::menubarLogMessages().filter(failed).size();
+        QCoro::waitFor(f.controller->installRemoteScriptIfNeeded());
+        QVERIFY(!f.controller->alertMessage());
+        QVERIFY(!f.defaults.string(installedKey));
+        const QStringList failures = ControllerFixture::menubarLogMessages().filter(failed);
+        QCOMPARE(failures.size(), before + 1);
+        QVERIFY2(failures.constLast().contains(QStringLiteral("Remote Scripts")), qPrintable(failures.constLast()));
+    }
+
     void userInstallStoresTheVersionAndRefreshes() {
         ControllerFixture f;
         QVERIFY(f.addRemoteScriptArchive());

@@ -7,9 +7,12 @@
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <csignal>
 #include <functional>
+#include <memory>
+#include <vector>
 
 using namespace pylon;
 using namespace pylon::test;
@@ -17,6 +20,9 @@ using namespace pylon::test;
 namespace {
 
 const quint16 productionPort = 47150;
+// The suite runs in a network namespace of its own (support/in-network-namespace): a port in use
+// there is the suite's own fault, and never a reason to skip.
+const char* const portInUse = "port 47150 is in use: the suite needs the production companion's port to itself";
 
 bool portIsFree(quint16 port) {
     QTcpServer probe;
@@ -25,9 +31,11 @@ bool portIsFree(quint16 port) {
 
 QProcessEnvironment environmentFor(const TemporaryHome& home) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
+    for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
         environment.remove(QString::fromLatin1(name));
     environment.insert(QStringLiteral("HOME"), home.path());
+    // The shared temporary folder, as the programs see it: nothing of theirs may end up there.
+    environment.insert(QStringLiteral("TMPDIR"), home.path() + QStringLiteral("/shared-tmp"));
     environment.insert(QStringLiteral("PYLON_SERVICE_BACKEND"), QStringLiteral("process"));
     return environment;
 }
@@ -53,8 +61,7 @@ private slots:
     }
 
     void headlessPylonBringsUpTheCompanionAndNoticesItsDeath() {
-        if (!portIsFree(productionPort))
-            QSKIP("port 47150 is in use (is a Pylon companion already running?)");
+        QVERIFY2(portIsFree(productionPort), portInUse);
         TemporaryHome home;
         QProcess pylon;
         pylon.setProcessEnvironment(environmentFor(home));
@@ -110,8 +117,7 @@ private slots:
     }
 
     void startInstallsTheControlScriptOncePerVersion() {
-        if (!portIsFree(productionPort))
-            QSKIP("port 47150 is in use (is a Pylon companion already running?)");
+        QVERIFY2(portIsFree(productionPort), portInUse);
         TemporaryHome home;
         home.writeFile(QStringLiteral("Library/Preferences/Ableton/Live 12.1.5/Library.cfg"),
                        R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -154,6 +160,76 @@ private slots:
         runOnce([&] { return second.elapsed() > 1500; }); // well past the start-up sequence
         QCOMPARE(QString::fromUtf8(readFile(log)).count(QStringLiteral("installRemoteScript: installing to version")), 1);
         QVERIFY(QFile::exists(script + QStringLiteral("/user-note.txt")));
+    }
+
+    // Another program on the companion's port: --status fails and says so on standard error, and
+    // the log names the port and what answered; the companion, which cannot bind it, is not needed.
+    void statusNamesAnotherProgramOnThePort() {
+        QTcpServer other;
+        QVERIFY2(other.listen(QHostAddress::LocalHost, productionPort), portInUse);
+        QObject::connect(&other, &QTcpServer::newConnection, &other, [&other] {
+            while (QTcpSocket* socket = other.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                    socket->readAll();
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 22\r\n"
+                                  "Connection: close\r\n\r\n<html>a printer</html>");
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+        TemporaryHome home;
+        QProcess pylon;
+        pylon.setProcessEnvironment(environmentFor(home));
+        pylon.start(m_bundle + QStringLiteral("/Contents/MacOS/Pylon"), {QStringLiteral("--status")});
+        QTRY_VERIFY_WITH_TIMEOUT(pylon.state() == QProcess::NotRunning, 10000);
+        QCOMPARE(pylon.exitCode(), 1);
+        const QString errors = QString::fromUtf8(pylon.readAllStandardError());
+        QVERIFY2(errors.contains(QStringLiteral("Pylon: no status from the companion: port 47150 answers, but not as "
+                                                "the companion (another program may be using it): 127.0.0.1:47150 "
+                                                "answered (HTTP 200) with something that is not a status document")),
+                 qPrintable(errors));
+        QVERIFY(QString::fromUtf8(pylon.readAllStandardOutput()).contains(QStringLiteral("Companion not running")));
+        const QString log =
+            QString::fromUtf8(readFile(home.dataHome() + QStringLiteral("/Pylon/logs/pylon-menubar.log")));
+        QVERIFY2(log.contains(QStringLiteral("[menubar] Companion port 47150 answers, but not as the companion")),
+                 qPrintable(log));
+    }
+
+    // Reports saved by four programs at the same moment, five times over: every report is whole
+    // and its own, and nothing of them is left in the shared or the private temporary folders.
+    void simultaneousReportsNeverCollide() {
+        TemporaryHome home;
+        home.writeFile(QStringLiteral(".local/share/Pylon/logs/pylon-companion.log"),
+                       QByteArray(300 * 1024, 'c') + "\n");
+        for (int round = 0; round < 5; ++round) {
+            std::vector<std::unique_ptr<QProcess>> saves;
+            for (int i = 0; i < 4; ++i) {
+                saves.push_back(std::make_unique<QProcess>());
+                saves.back()->setProcessEnvironment(environmentFor(home));
+                saves.back()->start(m_bundle + QStringLiteral("/Contents/MacOS/Pylon"),
+                                    {QStringLiteral("--save-diagnostic-report"),
+                                     home.path() + QStringLiteral("/report-%1-%2.zip").arg(round).arg(i)});
+            }
+            QStringList tops;
+            for (int i = 0; i < 4; ++i) {
+                QVERIFY(saves[size_t(i)]->waitForFinished(30000));
+                QVERIFY2(saves[size_t(i)]->exitCode() == 0, saves[size_t(i)]->readAllStandardError().constData());
+                const QString archive = home.path() + QStringLiteral("/report-%1-%2.zip").arg(round).arg(i);
+                QProcess test;
+                test.start(QStringLiteral("unzip"), {QStringLiteral("-t"), archive});
+                QVERIFY(test.waitForFinished(30000) && test.exitCode() == 0);
+                QProcess list;
+                list.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), archive});
+                QVERIFY(list.waitForFinished(30000));
+                tops << QString::fromUtf8(list.readAllStandardOutput()).section(QLatin1Char('/'), 0, 0);
+            }
+            tops.removeDuplicates();
+            QCOMPARE(tops.size(), 4);
+            for (const QString& folder : {home.cacheHome() + QStringLiteral("/net.ostrand.Pylon/runtime/reports"),
+                                          home.path() + QStringLiteral("/shared-tmp")})
+                QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
+                         QStringList());
+        }
     }
 };
 

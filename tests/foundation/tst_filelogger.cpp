@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "MessageCapture.h"
 #include "TemporaryHome.h"
 
@@ -9,11 +10,26 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTemporaryFile>
 #include <QTest>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <future>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace pylon;
+using pylon::test::FileSizeLimit;
 using pylon::test::MessageCapture;
 using pylon::test::TemporaryHome;
 using pylon::test::readFile;
@@ -28,6 +44,73 @@ QStringList fileLines(const QString& path) {
         lines.removeLast();
     return lines;
 }
+
+int modeOf(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+// Something other than a regular file at `path`: a link to `target` ("link") or to the missing
+// `nowhere` ("dangling"), a named pipe ("fifo", "fifo-read" with a reader held open) or a socket.
+struct SpecialFile {
+    SpecialFile(const QString& kind, const QString& path, const QString& target, const QString& nowhere) {
+        const QByteArray name = QFile::encodeName(path);
+        if (kind == QLatin1String("link"))
+            made = QFile::link(target, path);
+        else if (kind == QLatin1String("dangling"))
+            made = QFile::link(nowhere, path);
+        else if (kind.startsWith(QLatin1String("fifo")))
+            made = ::mkfifo(name.constData(), 0600) == 0;
+        if (kind == QLatin1String("fifo-read"))
+            made = made && (reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK)) >= 0;
+        if (kind == QLatin1String("socket")) {
+            socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            made = size_t(name.size()) < sizeof address.sun_path;
+            std::memcpy(address.sun_path, name.constData(), std::min(size_t(name.size()), sizeof address.sun_path - 1));
+            made = made && ::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        }
+    }
+    ~SpecialFile() {
+        for (int fd : {reader, socketFd}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    bool made = false;
+    int reader = -1;
+    int socketFd = -1;
+};
+
+// What the process writes to standard error (the descriptor itself) while the object lives.
+class StandardErrorCapture {
+public:
+    StandardErrorCapture() {
+        std::fflush(stderr);
+        m_saved = ::dup(STDERR_FILENO);
+        m_file.open();
+        ::dup2(m_file.handle(), STDERR_FILENO);
+    }
+    ~StandardErrorCapture() { restore(); }
+    QString text() {
+        restore();
+        m_file.seek(0);
+        return QString::fromUtf8(m_file.readAll());
+    }
+
+private:
+    void restore() {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+        m_saved = -1;
+    }
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
 
 } // namespace
 
@@ -172,20 +255,133 @@ private slots:
     }
 
     void failedWritesAreReportedEachTimeAndNeverRetried() {
-        if (!QFileInfo::exists(QStringLiteral("/dev/full")))
-            QSKIP("needs /dev/full");
-        QDir().mkpath(logDir());
-        QVERIFY(QFile::link(QStringLiteral("/dev/full"), logFile()));
+        // A regular file the process may not make larger than 1 byte: every write fails (EFBIG).
+        m_home->writeFile(QStringLiteral("logs/pylon-menubar.log"), "x");
         MessageCapture capture;
         LogWriter writer(logDir(), logFile());
         FileLogger logger(QStringLiteral("menubar"), subsystem, writer);
-        logger.info(QStringLiteral("one"));
-        logger.info(QStringLiteral("two"));
-        writer.flush();
+        {
+            const FileSizeLimit limit(1);
+            logger.info(QStringLiteral("one"));
+            logger.info(QStringLiteral("two"));
+            writer.flush();
+        }
         int failures = 0;
         for (const auto& message : capture.messages(QStringLiteral("net.ostrand.Pylon.menubar")))
             failures += message.text.startsWith(QStringLiteral("Failed to write to log file: "));
         QCOMPARE(failures, 2);
+        QCOMPARE(readFile(logFile()), QByteArray("x"));
+    }
+
+    // A link, a named pipe (with or without a reader) or a socket in place of the log is refused,
+    // said on standard error and in the system log, and the program goes on without the file: a
+    // link's target is never written, and nothing ever waits on a pipe.
+    void logFileIsOnlyARegularFileAndNeverBlocks_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("described");
+        QTest::newRow("link to a file") << "link" << "a symbolic link";
+        QTest::newRow("dangling link") << "dangling" << "a symbolic link";
+        QTest::newRow("pipe without reader") << "fifo" << "a named pipe (FIFO)";
+        QTest::newRow("pipe with reader") << "fifo-read" << "a named pipe (FIFO)";
+        QTest::newRow("socket") << "socket" << "a socket";
+    }
+    void logFileIsOnlyARegularFileAndNeverBlocks() {
+        QFETCH(QString, kind);
+        QFETCH(QString, described);
+        QVERIFY(QDir().mkpath(logDir()));
+        const QByteArray path = QFile::encodeName(logFile());
+        const QString target = m_home->writeFile(QStringLiteral("elsewhere.txt"), "not a log\n");
+        const SpecialFile special(kind, logFile(), target, m_home->path() + QStringLiteral("/nowhere"));
+        QVERIFY(special.made);
+        MessageCapture capture;
+        StandardErrorCapture errors;
+        LogWriter writer(logDir(), logFile());
+        // Set up on a thread of its own: if it hangs on the pipe, a reader lets it go and the case fails.
+        auto settingUp = std::async(std::launch::async, [&] {
+            FileLogger logger(QStringLiteral("menubar"), subsystem, writer);
+            logger.info(QStringLiteral("goes on"));
+            writer.flush();
+        });
+        if (settingUp.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            const int unblock = ::open(path.constData(), O_RDONLY | O_NONBLOCK);
+            settingUp.wait();
+            ::close(unblock);
+            QFAIL("setting up the log waited on the named pipe");
+        }
+        const QString stderrText = errors.text();
+
+        QVERIFY(!writer.isFileOpen());
+        const auto messages = capture.messages(QStringLiteral("net.ostrand.Pylon.menubar"));
+        QCOMPARE(messages.size(), 2);
+        const QString refusal = QStringLiteral("\u201C%1\u201D is %2, not a regular file").arg(logFile(), described);
+        QCOMPARE(messages[0].text, QStringLiteral("Failed to open log file: ") + refusal);
+        QCOMPARE(messages[1].text, QStringLiteral("goes on"));
+        QVERIFY2(stderrText.contains(QStringLiteral("Pylon: not writing the log file: ") + refusal),
+                 qPrintable(stderrText));
+        QCOMPARE(readFile(target), QByteArray("not a log\n"));
+        QVERIFY(!QFileInfo::exists(m_home->path() + QStringLiteral("/nowhere")));
+        if (special.reader >= 0) {
+            char byte = 0;
+            QCOMPARE(::read(special.reader, &byte, 1), ssize_t(0)); // nothing was written into the pipe
+        }
+    }
+
+    // The log holds paths and host names: 0600 in a 0700 folder, also when an earlier version left
+    // them readable for everyone.
+    void logFileAndFolderArePrivate() {
+        const mode_t savedMask = ::umask(022);
+        auto restoreMask = qScopeGuard([&] { ::umask(savedMask); });
+        {
+            LogWriter writer(logDir(), logFile());
+            FileLogger logger(QStringLiteral("menubar"), subsystem, writer);
+            QCOMPARE(modeOf(logDir()), 0700);
+            QCOMPARE(modeOf(logFile()), 0600);
+        }
+        QVERIFY(::chmod(QFile::encodeName(logDir()).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(logFile()).constData(), 0644) == 0);
+        LogWriter writer(logDir(), logFile());
+        FileLogger logger(QStringLiteral("menubar"), subsystem, writer);
+        logger.info(QStringLiteral("kept private"));
+        writer.flush();
+        QCOMPARE(modeOf(logDir()), 0700);
+        QCOMPARE(modeOf(logFile()), 0600);
+        QCOMPARE(fileLines(logFile()).size(), 1);
+    }
+
+    // Whatever a value holds (a Library.cfg path with a line feed, say), it never starts a line of
+    // its own: line ends and other controls are escaped in the message, the tags and the metadata.
+    void valuesNeverForgeLines() {
+        LogWriter writer(logDir(), logFile());
+        FileLogger logger(QStringLiteral("menubar"), subsystem, writer);
+        FileLogger oddComponent(QStringLiteral("x\n2025-01-01T00:00:00.000Z [pylon-companion][y]"), subsystem, writer);
+        const QString forged = QStringLiteral("\n2025-01-01T00:00:00.000Z [pylon-companion][menubar] forged");
+        const QString controls = QStringLiteral("a\rb\tc\x0B" "d\x0C" "e\x1B" "f\x7F" "g") + QChar(0x85) +
+                                 QChar(0x9B) + QChar(0x2028) + QChar(0x2029) + QStringLiteral("h");
+        logger.info(QStringLiteral("Library at /home/a") + forged);
+        logger.info(controls, {{QStringLiteral("path"), QStringLiteral("/x\ny") + QChar(0x2028) + QChar(0x85)}});
+        oddComponent.info(QStringLiteral("tagged"));
+        logger.info(QStringLiteral("plain é → C:\\users\\x \\n stays"));
+        writer.flush();
+
+        const QString text = QString::fromUtf8(readFile(logFile()));
+        static const QRegularExpression lineEnd(QStringLiteral("[\\n\\x{0B}\\f\\r\\x{85}\\x{2028}\\x{2029}]"));
+        QStringList lines = text.split(lineEnd);
+        QCOMPARE(lines.takeLast(), QString()); // the text ends with the last line's line feed
+        QCOMPARE(lines.size(), 4);
+        QStringList messages;
+        for (const QString& line : lines)
+            messages << line.section(QLatin1Char(' '), 1);
+        QCOMPARE(messages, (QStringList{
+            "[pylon-companion][menubar] Library at /home/a\\n2025-01-01T00:00:00.000Z "
+            "[pylon-companion][menubar] forged",
+            "[pylon-companion][menubar] a\\rb\\tc\\u000bd\\u000ce\\u001bf\\u007fg\\u0085\\u009b\\u2028\\u2029h "
+            "{\"path\":\"\\/x\\ny\\u2028\\u0085\"}",
+            "[pylon-companion][x\\n2025-01-01T00:00:00.000Z [pylon-companion][y]] tagged",
+            "[pylon-companion][menubar] plain é → C:\\users\\x \\n stays"}));
+        // The metadata is still JSON, and decodes to the original value.
+        const QString json = lines[1].mid(lines[1].indexOf(QLatin1Char('{')));
+        QCOMPARE(QJsonDocument::fromJson(json.toUtf8()).object().value(QStringLiteral("path")).toString(),
+                 QStringLiteral("/x\ny") + QChar(0x2028) + QChar(0x85));
     }
 
     void textWithoutUtf8FormSkipsTheFileOnly() {

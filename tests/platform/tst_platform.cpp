@@ -7,8 +7,11 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
+#include <sys/stat.h>
 
 using namespace pylon;
 using namespace pylon::test;
@@ -203,6 +206,69 @@ private slots:
         UserDefaults unwritable(domain, home.writeFile("blocker", "x") + "/config");
         unwritable.setString(versionKey, "1.0.0-1");
         QVERIFY(!unwritable.synchronize());
+    }
+
+    // The settings hold host names and addresses: the file is 0600 and its folder 0700, from the
+    // first write on and after every rewrite; an older world-readable file and folder are closed.
+    void settingsFileAndFolderArePrivate() {
+        TemporaryHome home;
+        const mode_t savedMask = ::umask(022); // what most sessions have
+        auto restoreMask = qScopeGuard([&] { ::umask(savedMask); });
+        const auto mode = [](const QString& path) {
+            struct stat info {};
+            return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+        };
+        {
+            UserDefaults defaults(domain);
+            QCOMPARE(mode(defaults.filePath()), -1); // nothing is written before a value is
+            defaults.setData("cachedAppState", binary);
+            QVERIFY(defaults.synchronize());
+            QCOMPARE(mode(defaults.filePath()), 0600);
+            QCOMPARE(mode(home.configHome()), 0700);
+            for (int i = 0; i < 3; ++i) { // QSettings writes a new file and renames it over the old
+                defaults.setString(versionKey, QString::number(i));
+                QVERIFY(defaults.synchronize());
+                QCOMPARE(mode(defaults.filePath()), 0600);
+            }
+            defaults.removePersistentDomain();
+            defaults.setString(versionKey, "again");
+            QVERIFY(defaults.synchronize());
+            QCOMPARE(mode(defaults.filePath()), 0600);
+        }
+        // Left 0644 in a 0755 folder by an earlier version: private as soon as it is opened.
+        QVERIFY(::chmod(QFile::encodeName(home.configHome() + "/net.ostrand.Pylon.conf").constData(), 0644) == 0);
+        QVERIFY(::chmod(QFile::encodeName(home.configHome()).constData(), 0755) == 0);
+        const UserDefaults reopened(domain);
+        QCOMPARE(reopened.string(versionKey), "again");
+        QCOMPARE(mode(reopened.filePath()), 0600);
+        QCOMPARE(mode(home.configHome()), 0700);
+    }
+
+    // What lives only while the program runs goes to XDG_RUNTIME_DIR when it is a private folder
+    // of this user, else to the cache home; never to the shared temporary folder.
+    void privateRuntimeFolderIsTheUsersOwn() {
+        TemporaryHome home;
+        auto restore = qScopeGuard([] { qunsetenv("XDG_RUNTIME_DIR"); });
+        const QString runtime = home.path() + "/run";
+        QVERIFY(QDir().mkpath(runtime));
+        const QString fallback = home.cacheHome() + "/net.ostrand.Pylon/runtime";
+        const std::pair<mode_t, QString> rows[] = {{0700, runtime + "/net.ostrand.Pylon"}, {0755, fallback},
+                                                   {0701, fallback}, {0777, fallback}};
+        for (const auto& [permissions, expected] : rows) {
+            QVERIFY(::chmod(QFile::encodeName(runtime).constData(), permissions) == 0);
+            qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+            QCOMPARE(SystemInfo::privateRuntimeFolder("net.ostrand.Pylon"), expected);
+        }
+        QVERIFY(::chmod(QFile::encodeName(runtime).constData(), 0700) == 0);
+        const QByteArray unusables[] = {QByteArray("relative/run"), QByteArray(), (runtime + "/missing").toLocal8Bit(),
+                                        home.writeFile("a-file", "x").toLocal8Bit()};
+        for (const QByteArray& unusable : unusables) {
+            qputenv("XDG_RUNTIME_DIR", unusable);
+            QCOMPARE(SystemInfo::privateRuntimeFolder("net.ostrand.Pylon"), fallback);
+        }
+        qunsetenv("XDG_RUNTIME_DIR");
+        QCOMPARE(SystemInfo::privateRuntimeFolder("net.ostrand.Pylon-Dev"),
+                 home.cacheHome() + "/net.ostrand.Pylon-Dev/runtime");
     }
 
     // System facts

@@ -5,6 +5,7 @@
 #include "status/StatusCodec.h"
 
 #include <QJsonArray>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTest>
@@ -365,6 +366,31 @@ private slots:
             const UserDefaults reopened(domain);
             QCOMPARE(DynamicStatus(reopened).lastResponse(), std::nullopt);
         }
+    }
+
+    // A status document is a few kilobytes: nothing larger than 1 MiB is decoded, cached or loaded
+    // from the cache, and an oversized status leaves no older cache standing in for it.
+    void nothingOverTheLimitIsDecodedOrCached() {
+        TemporaryHome home;
+        QByteArray padded = compact(completeDocument);
+        padded.insert(1, "\"pad\":\"" + QByteArray(maxStatusDocumentSize, 'x') + "\",");
+        QString error;
+        QCOMPARE(tryDecodeStatusResponse(padded, &error), std::nullopt);
+        QVERIFY2(error.contains(QStringLiteral("larger than 1048576 bytes")), qPrintable(error));
+
+        UserDefaults defaults(domain);
+        saveCachedStatus(defaults, completeStatus());
+        StatusResponse huge = completeStatus();
+        huge.companion.host.hostname = QString(maxStatusDocumentSize, QLatin1Char('h'));
+        saveCachedStatus(defaults, huge);
+        QCOMPARE(defaults.data(cacheKey), std::nullopt);
+        QVERIFY(defaults.synchronize());
+        QVERIFY(QFileInfo(defaults.filePath()).size() < 64 * 1024);
+
+        // Left by an earlier version: not loaded.
+        const QByteArray oversized = encodeStatusResponse(huge);
+        defaults.setData(cacheKey, oversized);
+        QCOMPARE(loadCachedStatus(defaults), std::nullopt);
     }
 
     void modelStartsFromTheCache() {

@@ -7,7 +7,10 @@
 namespace pylon::test {
 
 namespace {
-const char* const variables[] = {"HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"};
+// XDG_RUNTIME_DIR is unset as well: what would live there (instance sockets, reports being built)
+// then stays below the temporary home's cache folder.
+const char* const variables[] = {"HOME",           "XDG_DATA_HOME",   "XDG_STATE_HOME",
+                                 "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"};
 }
 
 TemporaryHome::TemporaryHome() {

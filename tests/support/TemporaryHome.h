@@ -9,7 +9,7 @@
 namespace pylon::test {
 
 // A throw-away home folder: HOME and the XDG_*_HOME variables point into it while the object
-// lives, and are restored afterwards.
+// lives (XDG_RUNTIME_DIR is unset), and are restored afterwards.
 class TemporaryHome {
 public:
     TemporaryHome();

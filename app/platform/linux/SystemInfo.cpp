@@ -1,8 +1,11 @@
 #include "platform/SystemInfo.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 namespace pylon::SystemInfo {
 
@@ -54,6 +57,24 @@ QString cacheHome() {
 
 QString configHome() {
     return xdgHome("XDG_CONFIG_HOME", ".config");
+}
+
+QString runtimeDirectory() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty() || !QDir::isAbsolutePath(runtime))
+        return QString();
+    struct stat info {};
+    if (::stat(QFile::encodeName(runtime).constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::geteuid() || (info.st_mode & 077) != 0)
+        return QString();
+    return QDir::cleanPath(runtime);
+}
+
+QString privateRuntimeFolder(const QString& bundleIdentifier) {
+    const QString runtime = runtimeDirectory();
+    if (!runtime.isEmpty())
+        return runtime + QLatin1Char('/') + bundleIdentifier;
+    return cacheHome() + QLatin1Char('/') + bundleIdentifier + QStringLiteral("/runtime");
 }
 
 } // namespace pylon::SystemInfo

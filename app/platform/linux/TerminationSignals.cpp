@@ -11,6 +11,10 @@ namespace {
 
 int pipeFds[2] = {-1, -1};
 
+// Interrupt (Ctrl-C), terminate (logout, `kill`, the service manager) and hang-up (the terminal or
+// session went away).
+constexpr int handledSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 // Only async-signal-safe work here: one byte into the pipe.
 void onSignal(int number) {
     const unsigned char byte = static_cast<unsigned char>(number);
@@ -29,18 +33,31 @@ TerminationSignals::TerminationSignals(QObject* parent)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int number : handledSignals)
+        sigaction(number, &action, nullptr);
 }
 
 TerminationSignals::~TerminationSignals() {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    for (const int number : handledSignals)
+        std::signal(number, SIG_DFL);
     delete m_notifier;
     for (int& fd : pipeFds) {
         if (fd >= 0)
             ::close(fd);
         fd = -1;
+    }
+}
+
+QString TerminationSignals::name(int signalNumber) {
+    switch (signalNumber) {
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+    default:
+        return QStringLiteral("signal %1").arg(signalNumber);
     }
 }
 

@@ -122,6 +122,9 @@ private slots:
         const QString data = SystemInfo::dataHome() + QStringLiteral("/Pylon");
         const QString script = QDir::homePath() + QStringLiteral("/Music/Ableton/User Library/Remote Scripts/Pylon");
         QVERIFY(QDir().mkpath(script));
+        // Other suites in this process may have left the runtime folder in the cache: make it certain.
+        const QString cache = SystemInfo::cacheHome() + QStringLiteral("/net.ostrand.Pylon");
+        QVERIFY(QDir().mkpath(cache));
         AppServices services;
         const QString settings = services.defaults().filePath();
         PylonApp app(services, {QStringLiteral("Pylon")});
@@ -150,10 +153,10 @@ private slots:
                  (QStringList{"Starting uninstall cleanup...", "Launch agent unregistered",
                               "Application Support deleted: " + data,
                               "Logs not found, skipping: " + SystemInfo::stateHome() + "/net.ostrand.Pylon",
-                              "Cache not found, skipping: " + SystemInfo::cacheHome() + "/net.ostrand.Pylon",
+                              "Cache deleted: " + cache,
                               "Autostart entry deleted: " + services.loginStart().entryPath(),
                               "UserDefaults cleared", "Uninstall cleanup complete"}));
-        QVERIFY(!QFileInfo::exists(data) && !QFileInfo::exists(settings));
+        QVERIFY(!QFileInfo::exists(data) && !QFileInfo::exists(cache) && !QFileInfo::exists(settings));
         QVERIFY(!QFileInfo::exists(services.loginStart().entryPath()));
         QVERIFY(QFileInfo(script).isDir());
     }

@@ -114,7 +114,7 @@ private slots:
         CompanionManager manager(environment, services, defaults, process::loggers().companionManager);
         UninstallLocations locations{home.dataHome() + QStringLiteral("/Pylon"),
                                      home.stateHome() + QStringLiteral("/net.ostrand.Pylon"),
-                                     home.cacheHome() + QStringLiteral("/net.ostrand.Pylon")};
+                                     home.cacheHome() + QStringLiteral("/net.ostrand.Pylon"), QString()};
         if (folders.contains(QStringLiteral("data")))
             home.writeFile(QStringLiteral(".local/share/Pylon/logs/pylon-menubar.log"), "x");
         if (folders.contains(QStringLiteral("logs")))

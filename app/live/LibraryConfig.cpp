@@ -1,7 +1,7 @@
 #include "live/LibraryConfig.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "live/RegularFile.h"
+
 #include <pugixml.hpp>
 
 namespace pylon {
@@ -49,7 +49,7 @@ QString appendPathComponent(const QString& base, const QString& component) {
     return base + QLatin1Char('/') + component;
 }
 
-std::optional<QString> userLibraryPathFromConfig(const QByteArray& contents, const QString& homeDirectory) {
+std::optional<QString> libraryPathFromConfig(const QByteArray& contents) {
     pugi::xml_document document;
     // Default options: no DOCTYPE node is kept and no entity other than the five predefined ones and
     // character references is expanded, so a declared (or external) entity stays literal text.
@@ -64,25 +64,29 @@ std::optional<QString> userLibraryPathFromConfig(const QByteArray& contents, con
     if (projectPath->isEmpty() || projectName->isEmpty())
         return std::nullopt;
 
-    const QString joined = appendPathComponent(*projectPath, *projectName);
+    return appendPathComponent(*projectPath, *projectName);
+}
+
+std::optional<QString> userLibraryPathFromConfig(const QByteArray& contents, const QString& homeDirectory) {
+    const std::optional<QString> joined = libraryPathFromConfig(contents);
     // Only "~/" means the home folder; "~name/…" and relative paths are kept as they are.
-    if (joined.startsWith(QLatin1String("~/")))
-        return appendPathComponent(homeDirectory, joined.mid(2));
+    if (joined && joined->startsWith(QLatin1String("~/")))
+        return appendPathComponent(homeDirectory, joined->mid(2));
     return joined;
 }
 
 std::optional<QString> readLibraryConfig(const QString& path, const QString& homeDirectory) {
-    // Only regular files: a FIFO or a device under that name would block or never end.
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > maximumLibraryConfigSize)
+    const std::optional<QByteArray> contents = readSmallRegularFile(path, maximumLibraryConfigSize);
+    if (!contents)
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    return userLibraryPathFromConfig(*contents, homeDirectory);
+}
+
+std::optional<QString> readLibraryConfigPath(const QString& path) {
+    const std::optional<QByteArray> contents = readSmallRegularFile(path, maximumLibraryConfigSize);
+    if (!contents)
         return std::nullopt;
-    const QByteArray contents = file.read(maximumLibraryConfigSize + 1);
-    if (file.error() != QFileDevice::NoError || contents.size() > maximumLibraryConfigSize)
-        return std::nullopt;
-    return userLibraryPathFromConfig(contents, homeDirectory);
+    return libraryPathFromConfig(*contents);
 }
 
 } // namespace pylon

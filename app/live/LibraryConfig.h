@@ -26,14 +26,19 @@ QString trimmedOfSpaceSeparators(const QString& text);
 // when the expression fails or selects no node.
 std::optional<QString> xpathStringValue(const pugi::xml_document& document, const char* expression);
 
-// The User Library path named by the configuration `contents`: ProjectPath and ProjectName joined
-// with one "/", a leading "~/" replaced by `homeDirectory`. Nothing for bytes that are not XML or
-// lack either value.
+// The User Library path named by the configuration `contents`, as written: ProjectPath and ProjectName
+// joined with one "/". Nothing for bytes that are not XML or lack either value, or with an empty one.
+std::optional<QString> libraryPathFromConfig(const QByteArray& contents);
+
+// The same with a leading "~/" replaced by `homeDirectory`, as Live on macOS means it.
 std::optional<QString> userLibraryPathFromConfig(const QByteArray& contents, const QString& homeDirectory);
 
-// The same for the file at `path`; nothing when it is not a readable regular file of at most
-// maximumLibraryConfigSize bytes.
+// The same for the file at `path`; nothing when it is not a regular file (a symbolic link is not
+// followed) of at most maximumLibraryConfigSize bytes, or cannot be read. The file is read at its size.
 std::optional<QString> readLibraryConfig(const QString& path, const QString& homeDirectory);
+
+// The path as written in the file at `path`, for Live under Wine, whose paths are Windows paths.
+std::optional<QString> readLibraryConfigPath(const QString& path);
 
 // `base` + "/" + `component`, without doubling a "/" that ends `base`.
 QString appendPathComponent(const QString& base, const QString& component);

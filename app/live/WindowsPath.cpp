@@ -1,5 +1,7 @@
 #include "live/WindowsPath.h"
 
+#include "live/LiveVersionFolder.h"
+
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QSet>
@@ -8,8 +10,6 @@
 namespace pylon {
 
 namespace {
-
-const QString livePrefix = QStringLiteral("Live ");
 
 // Entries looked at in one folder while matching a name or collecting users and versions; a folder
 // with more is cut short rather than read for ever.
@@ -90,31 +90,11 @@ std::optional<QString> resolveBelow(const QString& root, const QStringList& comp
     return withRest(canonical, components, match.found);
 }
 
-// Whether `name` is "Live " followed by digits, ".", digits and anything else ("Live 12.1.5",
-// "Live 12.1b10"), the same rule as for the macOS preference folders.
-bool isLiveVersionFolderName(const QString& name) {
-    if (!name.startsWith(livePrefix))
-        return false;
-    const QStringView text = QStringView(name).sliced(livePrefix.size());
-    auto digitsFrom = [&](qsizetype i) {
-        while (i < text.size() && text[i].unicode() >= u'0' && text[i].unicode() <= u'9')
-            ++i;
-        return i;
-    };
-    const qsizetype afterMajor = digitsFrom(0);
-    if (afterMajor == 0 || afterMajor >= text.size() || text[afterMajor] != u'.')
-        return false;
-    return digitsFrom(afterMajor + 1) > afterMajor + 1;
-}
-
-WineLivePreferences preferencesRecord(const QString& versionFolder, const QString& name, const QString& prefix,
-                                      const QString& user) {
-    const QString version = name.mid(livePrefix.size());
-    const QStringList pieces = version.split(QLatin1Char('.'), Qt::SkipEmptyParts);
-    const QString displayName = livePrefix + pieces.mid(0, 2).join(QLatin1Char('.'));
+WineLivePreferences preferencesRecord(const QString& versionFolder, const LiveVersionFolderName& name,
+                                      const QString& prefix, const QString& user) {
     const QStringList config{QStringLiteral("Preferences"), QStringLiteral("Library.cfg")};
     const Match match = matchExisting(versionFolder, config);
-    return {version, displayName, withRest(match.reached, config, match.found), prefix, user};
+    return {name.version, name.displayName, withRest(match.reached, config, match.found), prefix, user};
 }
 
 } // namespace
@@ -199,9 +179,10 @@ QList<WineLivePreferences> findWineLivePreferences(const QString& prefix) {
                 continue;
             seenAbletonFolders.insert(ableton);
             for (const QString& name : entryNames(ableton)) {
+                const std::optional<LiveVersionFolderName> version = parseLiveVersionFolderName(name);
                 const QString versionFolder = joined(ableton, name);
-                if (isLiveVersionFolderName(name) && QFileInfo(versionFolder).isDir())
-                    found.append(preferencesRecord(versionFolder, name, prefix, user));
+                if (version && isRealFolder(versionFolder))
+                    found.append(preferencesRecord(versionFolder, *version, prefix, user));
             }
         }
     }

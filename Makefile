@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 RUN_ARGS ?=
 
-.PHONY: all deps configure build run test install clean
+.PHONY: all deps configure build run test install uninstall package clean
 
 all: build
 
@@ -24,12 +24,19 @@ run: build
 test: build
 	scripts/run-tests $(BUILD)
 
-# Installs both bundles, their desktop entries and icons under PREFIX (default ~/.local) and makes
-# them the handlers of their URL schemes.
+# Installs Pylon, its desktop entry, icons, metainfo and manual page under PREFIX (default
+# ~/.local; an install into the home also makes Pylon the handler of pylon:// URLs).
+# `make uninstall` removes what the last install put in place.
 PREFIX ?= $(HOME)/.local
 install: build
 	cmake --install $(BUILD) --prefix "$(PREFIX)"
-	scripts/register-url-handlers "$(PREFIX)"
+
+uninstall:
+	cmake --build $(BUILD) --target uninstall
+
+# A Debian package of the install for /usr, in $(BUILD).
+package: build
+	cd $(BUILD) && cpack
 
 clean:
 	rm -rf $(BUILD)

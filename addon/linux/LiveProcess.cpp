@@ -9,6 +9,8 @@ namespace {
 
 constexpr std::string_view kLivePrefix = "Ableton Live";
 constexpr std::string_view kWindowsExecutableSuffix = ".exe";
+// wine, wine64, wine-preloader, wine64-preloader: the loaders a Windows program starts in.
+constexpr std::string_view kWineLoaderPrefix = "wine";
 
 // suffix is in lower case.
 bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
@@ -41,8 +43,8 @@ bool isWindowsPath(std::string_view path) {
     return driveLetter || path.find('\\') != std::string_view::npos;
 }
 
-bool mayBeLive(std::string_view executableName, std::string_view firstArgument) {
-    return isLiveName(executableName) || isLiveName(baseName(firstArgument));
+bool mayBeLive(std::string_view executableName) {
+    return isLiveName(executableName) || executableName.starts_with(kWineLoaderPrefix);
 }
 
 std::optional<RunningApplication> liveApplication(const ProcessFacts& facts) {

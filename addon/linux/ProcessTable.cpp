@@ -83,31 +83,61 @@ std::optional<std::string> firstArgumentOf(const std::optional<std::string>& com
 
 } // namespace
 
-std::vector<RunningApplication> runningLiveProcesses() {
+ProcessTable::ProcessTable(std::string procRoot, std::function<Clock::time_point()> clock)
+    : m_procRoot(std::move(procRoot))
+    , m_clock(std::move(clock)) {}
+
+bool ProcessTable::isKnownNotLive(ProcessId processId, ino_t entry, Clock::time_point now) {
+    const auto known = m_notLive.find(processId);
+    if (known == m_notLive.end() || known->second.entry != entry)
+        return false;
+    known->second.seenThisPass = true;
+    // Settled once it has been read with kSettleTime behind it: a name that changed in its first
+    // seconds has been seen then.
+    const bool settled = known->second.lastRead - known->second.firstSeen >= kSettleTime;
+    return settled && now - known->second.lastRead < kRecheckTime;
+}
+
+void ProcessTable::rememberNotLive(ProcessId processId, ino_t entry, Clock::time_point now) {
+    auto [known, added] = m_notLive.try_emplace(processId, NotLive{entry, now, now, true});
+    if (!added && known->second.entry != entry)
+        known->second = NotLive{entry, now, now, true};
+    known->second.lastRead = now;
+    known->second.seenThisPass = true;
+}
+
+std::vector<RunningApplication> ProcessTable::runningLiveProcesses() {
     std::vector<RunningApplication> applications;
-    const std::unique_ptr<DIR, DirCloser> proc(opendir("/proc"));
+    const std::unique_ptr<DIR, DirCloser> proc(opendir(m_procRoot.c_str()));
     if (!proc)
         return applications;
     const int procFd = dirfd(proc.get());
+    const auto now = m_clock();
+    for (auto& [processId, known] : m_notLive)
+        known.seenThisPass = false;
 
     while (const dirent* entry = readdir(proc.get())) {
         const auto processId = processIdFromEntry(entry->d_name);
-        if (!processId)
+        if (!processId || isKnownNotLive(*processId, entry->d_ino, now))
             continue;
         const std::string_view pid(entry->d_name);
+        // The kernel keeps 15 bytes of the name and a newline; more never comes.
         auto comm = readProcFile(procFd, pid, "comm", 64);
         if (!comm)
             continue;
         if (!comm->empty() && comm->back() == '\n')
             comm->pop_back();
-        const auto firstArgument = firstArgumentOf(readProcFile(procFd, pid, "cmdline", 64 * 1024));
-        if (!mayBeLive(*comm, firstArgument.value_or(std::string())))
+        if (!mayBeLive(*comm)) {
+            rememberNotLive(*processId, entry->d_ino, now);
             continue;
-
+        }
+        m_notLive.erase(*processId);
+        const auto firstArgument = firstArgumentOf(readProcFile(procFd, pid, "cmdline", 64 * 1024));
         ProcessFacts facts{*processId, std::move(*comm), firstArgument, readExecutablePath(procFd, pid)};
         if (auto application = liveApplication(facts))
             applications.push_back(std::move(*application));
     }
+    std::erase_if(m_notLive, [](const auto& known) { return !known.second.seenThisPass; });
     std::ranges::sort(applications, {}, &RunningApplication::processId);
     return applications;
 }

@@ -1,10 +1,10 @@
 #include "X11Connection.h"
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
-#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <sys/socket.h>
 
 namespace pylon::accelerator::linux_backend {
 
@@ -14,136 +14,101 @@ int ignoreError(Display*, XErrorEvent*) {
     return 0;
 }
 
-// Control stands in for the Mac's Command key.
-unsigned int modifierState(Modifier flags) {
-    return flags == Modifier::Command ? ControlMask : 0;
+// Xlib's default prints a message about the lost server; the exit handler below does the rest.
+int ignoreIOError(Display*) {
+    return 0;
 }
 
-KeySym keySym(Key key) {
-    switch (key) {
-    case Key::S:
-        return XK_s;
-    }
-    return NoSymbol;
+void markBroken(Display*, void* broken) {
+    *static_cast<bool*>(broken) = true;
 }
 
-// The 32-bit items of a window property of the given type; empty when it is absent or differs.
-std::vector<unsigned long> cardinalProperty(Display* display, Window window, Atom property, Atom type) {
-    Atom actualType = None;
-    int actualFormat = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    const int status = XGetWindowProperty(display, window, property, 0, 1L << 16, False, type, &actualType,
-                                          &actualFormat, &count, &remaining, &data);
-    std::vector<unsigned long> items;
-    if (status == Success && data && actualType == type && actualFormat == 32) {
-        // Xlib hands out format-32 items as longs, whatever the size of long.
-        const auto* values = reinterpret_cast<const unsigned long*>(data);
-        items.assign(values, values + count);
-    }
-    if (data)
-        XFree(data);
-    return items;
+// Whether the server has closed the connection: its socket then reads end-of-file. Anything else
+// waiting there (events every client gets, such as MappingNotify) leaves the connection usable.
+bool closedByServer(int fd) {
+    pollfd descriptor{fd, POLLIN, 0};
+    if (poll(&descriptor, 1, 0) <= 0)
+        return false;
+    if (descriptor.revents & (POLLHUP | POLLERR | POLLNVAL))
+        return true;
+    char byte = 0;
+    const ssize_t count = recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return count == 0 || (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
 }
 
-std::vector<Window> topLevelWindows(Display* display, Window root) {
-    std::vector<Window> windows;
-    Window rootReturn = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (XQueryTree(display, root, &rootReturn, &parent, &children, &count) && children)
-        windows.assign(children, children + count);
-    if (children)
-        XFree(children);
-    // A reparenting window manager puts clients inside frames; its client list names them.
-    const Atom clientList = XInternAtom(display, "_NET_CLIENT_LIST", True);
-    if (clientList != None) {
-        for (const unsigned long client : cardinalProperty(display, root, clientList, XA_WINDOW))
-            windows.push_back(client);
+// The module selects no events, but the server sends some to every client; a changed keyboard
+// mapping must reach Xlib's keycode tables.
+void drainEvents(Display* display) {
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type == MappingNotify)
+            XRefreshKeyboardMapping(&event.xmapping);
     }
-    return windows;
 }
 
 } // namespace
 
-std::unique_ptr<X11Connection> X11Connection::open() {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return nullptr;
-    const auto previous = reinterpret_cast<AnyFunction>(XSetErrorHandler(ignoreError));
-    return std::unique_ptr<X11Connection>(new X11Connection(display, previous));
-}
-
-X11Connection::X11Connection(_XDisplay* display, AnyFunction previousErrorHandler)
-    : m_display(display)
-    , m_previousErrorHandler(previousErrorHandler) {}
-
 X11Connection::~X11Connection() {
-    XSync(m_display, False);
-    XCloseDisplay(m_display);
-    XSetErrorHandler(reinterpret_cast<XErrorHandler>(m_previousErrorHandler));
+    const Handlers handlers; // closing may meet a dead server
+    close();
 }
 
-bool X11Connection::hasXTest() const {
+void X11Connection::open() {
+    m_display = XOpenDisplay(nullptr);
+    if (!m_display)
+        return;
+    ++m_openCount;
+    m_broken = false;
+    XSetIOErrorExitHandler(m_display, markBroken, &m_broken);
     int eventBase = 0;
     int errorBase = 0;
     int major = 0;
     int minor = 0;
-    return XTestQueryExtension(m_display, &eventBase, &errorBase, &major, &minor);
+    m_hasXTest = XTestQueryExtension(m_display, &eventBase, &errorBase, &major, &minor);
 }
 
-std::vector<XWindow> X11Connection::topLevelWindowsOf(ProcessId processId) const {
-    std::vector<XWindow> matching;
-    // Only an existing atom can be set on a window; without it no window names a process.
-    const Atom pidAtom = XInternAtom(m_display, "_NET_WM_PID", True);
-    if (pidAtom == None)
-        return matching;
-    for (int screen = 0; screen < ScreenCount(m_display); ++screen) {
-        for (const Window window : topLevelWindows(m_display, RootWindow(m_display, screen))) {
-            const auto pid = cardinalProperty(m_display, window, pidAtom, XA_CARDINAL);
-            if (pid.size() == 1 && pid.front() == static_cast<unsigned long>(processId))
-                matching.push_back(window);
-        }
-    }
-    std::ranges::sort(matching);
-    const auto duplicates = std::ranges::unique(matching);
-    matching.erase(duplicates.begin(), duplicates.end());
-    return matching;
+void X11Connection::close() {
+    if (!m_display)
+        return;
+    XCloseDisplay(m_display);
+    m_display = nullptr;
+    m_hasXTest = false;
 }
 
-bool X11Connection::sendKeyEvents(XWindow window, std::span<const KeyEvent> events) const {
-    Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(m_display, window, &root, &parent, &children, &count))
-        return true; // the window has gone: nothing to deliver to
-    if (children)
-        XFree(children);
+void X11Connection::prepare() {
+    if (m_display && (m_broken || closedByServer(ConnectionNumber(m_display))))
+        close();
+    if (m_display) {
+        drainEvents(m_display);
+        if (m_broken)
+            close();
+    }
+    if (!m_display)
+        open();
+}
 
-    for (const KeyEvent& event : events) {
-        if (XKeysymToKeycode(m_display, keySym(event.key)) == 0)
-            return false;
-    }
-    for (const KeyEvent& event : events) {
-        XEvent xevent{};
-        XKeyEvent& key = xevent.xkey;
-        key.type = event.down ? KeyPress : KeyRelease;
-        key.display = m_display;
-        key.window = window;
-        key.root = root;
-        key.subwindow = None;
-        key.time = CurrentTime;
-        key.x = key.y = key.x_root = key.y_root = 1;
-        key.state = modifierState(event.flags);
-        key.keycode = XKeysymToKeycode(m_display, keySym(event.key));
-        key.same_screen = True;
-        // Delivered only to the clients listening on this window, never propagated to a frame.
-        XSendEvent(m_display, window, False, event.down ? KeyPressMask : KeyReleaseMask, &xevent);
-    }
-    return true;
+X11Connection::Handlers::Handlers()
+    : m_previousErrorHandler(reinterpret_cast<AnyFunction>(XSetErrorHandler(ignoreError)))
+    , m_previousIOErrorHandler(reinterpret_cast<AnyFunction>(XSetIOErrorHandler(ignoreIOError))) {}
+
+X11Connection::Handlers::~Handlers() {
+    XSetIOErrorHandler(reinterpret_cast<XIOErrorHandler>(m_previousIOErrorHandler));
+    XSetErrorHandler(reinterpret_cast<XErrorHandler>(m_previousErrorHandler));
+}
+
+X11Connection::Use::Use(X11Connection& connection)
+    : m_connection(connection) {
+    m_connection.prepare();
+}
+
+X11Connection::Use::~Use() {
+    // Requests not yet answered (sent key events) are waited for, so they are delivered before the
+    // call returns and their errors meet this module's handler. A use that sent nothing costs the
+    // server nothing.
+    Display* display = m_connection.m_display;
+    if (display && !m_connection.m_broken && NextRequest(display) - 1 != LastKnownRequestProcessed(display))
+        XSync(display, False);
 }
 
 } // namespace pylon::accelerator::linux_backend

@@ -1,47 +1,73 @@
 #pragma once
 
-// One connection to the X display named by DISPLAY, held for one call of the module. X errors
-// (a window closing while keys are sent to it) are ignored while it is open instead of ending the
-// process, which is what Xlib's default handler would do.
-
-#include "../src/Platform.h"
-
-#include <memory>
-#include <span>
-#include <vector>
+// The module's one connection to the X display named by DISPLAY. It is opened on first use and
+// kept, because the companion asks several times a second and opening a connection costs the
+// server a client set-up and tear-down each time. A connection the server closed (the server
+// restarted, the session ended) is noticed before each use and opened again.
+//
+// Xlib ends the process when a connection breaks inside a call unless the display has an exit
+// handler of its own (XSetIOErrorExitHandler, libX11 1.7 and later); this one marks the
+// connection broken instead, and it is closed and opened again on the next use.
 
 struct _XDisplay;
 
 namespace pylon::accelerator::linux_backend {
 
-using XWindow = unsigned long;
-
 class X11Connection {
+    // Xlib's error handlers are process-wide: these are the module's only while it is in a call.
+    // X errors (a window closing while it is read or sent to) are then ignored instead of ending
+    // the process, and a lost server prints nothing.
+    class Handlers {
+    public:
+        Handlers();
+        ~Handlers();
+        Handlers(const Handlers&) = delete;
+        Handlers& operator=(const Handlers&) = delete;
+
+    private:
+        // Xlib's handler types cannot be named without its header; any function pointer type
+        // holds them unchanged.
+        using AnyFunction = void (*)();
+        AnyFunction m_previousErrorHandler;
+        AnyFunction m_previousIOErrorHandler;
+    };
+
 public:
-    // Nothing when no display can be opened.
-    static std::unique_ptr<X11Connection> open();
-    // Waits until the server has handled every request, so sent events are delivered before the
-    // call returns, then closes the connection.
+    X11Connection() = default;
     ~X11Connection();
     X11Connection(const X11Connection&) = delete;
     X11Connection& operator=(const X11Connection&) = delete;
 
-    bool hasXTest() const;
-    // Top-level windows (children of a root window, and the window manager's client list when there
-    // is one) whose _NET_WM_PID is the process id.
-    std::vector<XWindow> topLevelWindowsOf(ProcessId processId) const;
-    // Sends the events in order to the window as synthetic key events. False when a key has no
-    // keycode on this display, in which case nothing is sent.
-    bool sendKeyEvents(XWindow window, std::span<const KeyEvent> events) const;
+    // One call's use of the connection: it is checked (and opened or opened again) when the use
+    // begins; when it ends, requests still unanswered are waited for.
+    class Use {
+    public:
+        explicit Use(X11Connection& connection);
+        ~Use();
+        Use(const Use&) = delete;
+        Use& operator=(const Use&) = delete;
+
+        // The open display, or nullptr when none can be opened.
+        _XDisplay* display() const { return m_connection.m_display; }
+        bool hasXTest() const { return m_connection.m_hasXTest; }
+
+    private:
+        Handlers m_handlers; // first in, last out
+        X11Connection& m_connection;
+    };
+
+    // How many times a display was opened: lets tests see that the connection is kept.
+    int openCount() const { return m_openCount; }
 
 private:
-    // Xlib's error-handler type cannot be named without its header; any function pointer type
-    // holds it unchanged.
-    using AnyFunction = void (*)();
-    X11Connection(_XDisplay* display, AnyFunction previousErrorHandler);
+    void prepare();
+    void open();
+    void close();
 
-    _XDisplay* m_display;
-    AnyFunction m_previousErrorHandler;
+    _XDisplay* m_display = nullptr;
+    bool m_hasXTest = false;
+    bool m_broken = false;
+    int m_openCount = 0;
 };
 
 } // namespace pylon::accelerator::linux_backend

@@ -35,7 +35,7 @@ public:
     bool requestAccessibility() { return m_platform.requestTrust(); }
     std::vector<RunningApplication> runningAbletonInstances();
     // Posts the save shortcut to the process the number designates. False, with nothing posted,
-    // when it designates none or the system cannot create keyboard events.
+    // when it designates none or the platform could not deliver the shortcut to it.
     bool sendCommandS(double processIdNumber);
 
 private:

@@ -4,17 +4,28 @@
 
 #include "Accelerator.h"
 
+#include <memory>
 #include <napi.h>
 
 namespace {
 
 using namespace pylon::accelerator;
 
-// The platform lives for one call only: the module keeps no state between calls.
-template <typename Action> auto withAccelerator(Action action) {
-    const auto platform = makePlatform();
-    Accelerator accelerator(*platform);
-    return action(accelerator);
+// One platform per Node environment (the main thread and each worker that loads the module), kept
+// for the environment's life: it holds the X connection that every call would otherwise open and
+// close again. Node deletes it when the environment ends.
+struct ModuleState {
+    std::unique_ptr<Platform> platform = makePlatform();
+    Accelerator accelerator{*platform};
+};
+
+template <typename Action> auto withAccelerator(Napi::Env env, Action action) {
+    auto* state = env.GetInstanceData<ModuleState>();
+    if (!state) {
+        state = new ModuleState;
+        env.SetInstanceData(state);
+    }
+    return action(state->accelerator);
 }
 
 Napi::Value stringOrNull(Napi::Env env, const std::optional<std::string>& text) {
@@ -35,16 +46,18 @@ Napi::Object toJavaScript(Napi::Env env, const RunningApplication& application) 
 }
 
 Napi::Value CheckAccessibility(const Napi::CallbackInfo& info) {
-    return Napi::Boolean::New(info.Env(), withAccelerator([](Accelerator& a) { return a.checkAccessibility(); }));
+    return Napi::Boolean::New(info.Env(),
+                              withAccelerator(info.Env(), [](Accelerator& a) { return a.checkAccessibility(); }));
 }
 
 Napi::Value RequestAccessibility(const Napi::CallbackInfo& info) {
-    return Napi::Boolean::New(info.Env(), withAccelerator([](Accelerator& a) { return a.requestAccessibility(); }));
+    return Napi::Boolean::New(info.Env(),
+                              withAccelerator(info.Env(), [](Accelerator& a) { return a.requestAccessibility(); }));
 }
 
 Napi::Value GetRunningAbletonInstances(const Napi::CallbackInfo& info) {
     const Napi::Env env = info.Env();
-    const auto instances = withAccelerator([](Accelerator& a) { return a.runningAbletonInstances(); });
+    const auto instances = withAccelerator(env, [](Accelerator& a) { return a.runningAbletonInstances(); });
     auto array = Napi::Array::New(env, instances.size());
     for (std::size_t i = 0; i < instances.size(); ++i)
         array.Set(static_cast<std::uint32_t>(i), toJavaScript(env, instances[i]));
@@ -58,7 +71,8 @@ Napi::Value SendCommandS(const Napi::CallbackInfo& info) {
     // Read as a double, not as int32: the int32 conversion wraps large numbers to their low
     // 32 bits and would send the shortcut to an unrelated process.
     const double processId = info[0].As<Napi::Number>().DoubleValue();
-    return Napi::Boolean::New(env, withAccelerator([processId](Accelerator& a) { return a.sendCommandS(processId); }));
+    return Napi::Boolean::New(env,
+                              withAccelerator(env, [processId](Accelerator& a) { return a.sendCommandS(processId); }));
 }
 
 Napi::Object Init(Napi::Env env, Napi::Object exports) {

@@ -53,8 +53,9 @@ public:
     virtual bool requestTrust() = 0;
     // Running applications with the given bundle identifier, in the order the system gives them.
     virtual std::vector<RunningApplication> runningApplications(std::string_view bundleId) = 0;
-    // Delivers the events, in order, to the process. False when the system cannot create events at
-    // all; true otherwise, whether or not the process exists or accepts them.
+    // Delivers the events, in order, to the process. False when nothing could be delivered (no
+    // display or event system, no window of the process to take keys, a key the system cannot
+    // type); true once they were handed to the process, whether or not it acts on them.
     virtual bool postKeyEvents(ProcessId processId, std::span<const KeyEvent> events) = 0;
 };
 

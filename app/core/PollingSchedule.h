@@ -16,6 +16,10 @@ inline constexpr int failureCeiling = 10;
 inline constexpr std::chrono::seconds startupPhase{180};
 // The least time between two writes of the status cache by the loop.
 inline constexpr std::chrono::seconds cacheInterval{30};
+// A companion that does not answer leaves the starting state only after this long (and the failure
+// ceiling): a slow start is not shown as "not running", an error such as a missing binary does not
+// hide behind "starting…" for the whole run.
+inline constexpr std::chrono::seconds startingGrace{30};
 
 constexpr int multiplier(int consecutiveFailures) {
     if (consecutiveFailures <= 0)

@@ -89,6 +89,7 @@ void PylonController::start() {
         },
         m_subscribeToAccessibility ? m_subscribeToAccessibility() : nullptr, m_clock);
 
+    m_poller->startingBegan();
     runStartupSequence();
     m_poller->startLoop();
 }
@@ -176,6 +177,7 @@ void PylonController::handleAccessibilityChange() {
 
 void PylonController::restartCompanion() {
     m_dynamicStatus->setIsStarting(true);
+    m_poller->startingBegan();
     m_poller->resetFailures();
     m_companionManager.restart();
 }

@@ -52,8 +52,11 @@ QCoro::Task<> StatusPoller::pollOnce() {
     } else {
         m_context.log.debug(QStringLiteral("Companion not reachable"));
         // A companion that never answers must not leave the views starting for ever: at the
-        // failure ceiling the starting state ends and they fall back to "not running".
-        if (model.isStarting() && m_consecutiveFailures >= PollingSchedule::failureCeiling)
+        // failure ceiling, and once a slow start has had its time, the starting state ends and they
+        // fall back to "not running".
+        const bool hadItsTime =
+            m_startingSince && m_context.clock.now() - *m_startingSince >= PollingSchedule::startingGrace;
+        if (model.isStarting() && m_consecutiveFailures >= PollingSchedule::failureCeiling && hadItsTime)
             model.setIsStarting(false);
     }
     updateRegistrationFlags();

@@ -40,6 +40,9 @@ public:
     int consecutiveFailures() const { return m_consecutiveFailures; }
     // After a start or restart of the companion the back-off begins again.
     void resetFailures() { m_consecutiveFailures = 0; }
+    // The views show the starting state from now on (start, restart): an unanswered companion ends
+    // it only after the failure ceiling and PollingSchedule::startingGrace.
+    void startingBegan() { m_startingSince = m_context.clock.now(); }
 
     // GET /status and decode; counts failures in a row (at most 10), resets them on success.
     QCoro::Task<std::optional<StatusResponse>> fetchStatus();
@@ -59,6 +62,7 @@ private:
     CompanionClient* m_client;
     int m_consecutiveFailures = 0;
     std::optional<Clock::time_point> m_lastCacheTime; // none: the distant past
+    std::optional<Clock::time_point> m_startingSince; // none: the starting state never times out
 };
 
 } // namespace pylon

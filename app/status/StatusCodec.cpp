@@ -1,5 +1,7 @@
 #include "status/StatusCodec.h"
 
+#include "status/StrictJson.h"
+
 #include <QJsonDocument>
 #include <QJsonParseError>
 
@@ -137,31 +139,12 @@ QJsonObject encodeAbleton(const AbletonStatusResponse& ableton) {
     return object;
 }
 
-// JSON forbids unescaped control characters (NUL included) inside strings; QJsonDocument lets them
-// through, so they are refused here.
-bool hasRawControlCharacterInString(const QByteArray& json) {
-    bool inString = false;
-    bool escaped = false;
-    for (const char c : json) {
-        if (!inString)
-            inString = c == '"';
-        else if (escaped)
-            escaped = false;
-        else if (c == '\\')
-            escaped = true;
-        else if (c == '"')
-            inString = false;
-        else if (static_cast<unsigned char>(c) < 0x20)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 StatusResponse decodeStatusResponse(const QByteArray& json) {
-    if (hasRawControlCharacterInString(json))
-        throw DecodingError("not valid JSON: unescaped control character in a string");
+    // QJsonDocument accepts more than JSON; what it would let through is refused here.
+    if (const std::optional<std::string> violation = strictJsonViolation(json))
+        throw DecodingError("not valid JSON: " + *violation);
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError)

@@ -2,7 +2,8 @@
 // The companion's log: one line per message appended to pylon-companion.log,
 //   <ISO-8601 UTC with milliseconds> [pylon-companion][<module>] <message>[ <compact JSON metadata>]
 // The menu-bar application's diagnostic report reads these lines, so the shape must stay as it is.
-// Each line is also echoed to standard output, which the service manager keeps or discards.
+// Lines may also be copied to a stream (`echo`): main.js decides when (a terminal, or when asked),
+// because a service's standard output goes to the journal and would keep every line twice.
 
 const fs = require('node:fs');
 const path = require('node:path');
@@ -13,7 +14,7 @@ function formatLine(date, module, message, metadata) {
 }
 
 class CompanionLog {
-    constructor(file, { echo = process.stdout, clock = () => new Date() } = {}) {
+    constructor(file, { echo = null, clock = () => new Date() } = {}) {
         this.file = file;
         this.echo = echo;
         this.clock = clock;

@@ -1,7 +1,8 @@
 #!/usr/bin/env node
 'use strict';
-// Entry point of the companion service. The bundle's launcher passes the build mode and version:
-//   node main.js --mode production|development --companion-version <version>
+// Entry point of the companion service. The bundle's launcher passes its build mode's identity
+// (see environment.js):
+//   node main.js --mode <m> --port <n> --label <l> --display-name <n> --app-support-folder <f> --companion-version <v>
 // Exit status: 0 after SIGTERM/SIGINT, 1 when the port cannot be bound or an unexpected error
 // occurs (the service manager then starts it again), 2 for bad arguments or environment.
 
@@ -23,15 +24,19 @@ function run(argv, env) {
         process.exit(2);
     }
 
-    const log = new CompanionLog(config.logFile);
-    log.write('main', `Starting ${config.displayName} ${config.version}`, { mode: config.mode, pid: process.pid });
+    const echo = config.logToStdout === 'always' || (config.logToStdout === 'terminal' && process.stdout.isTTY);
+    const log = new CompanionLog(config.logFile, { echo: echo ? process.stdout : null });
+    log.write('main', `Starting ${config.displayName} ${config.version}`,
+        { mode: config.mode, label: config.label, pid: process.pid });
     process.on('uncaughtException', (error) => {
         log.write('main', `Unexpected error: ${error.stack || error}`);
         process.exit(1);
     });
 
     const accelerator = loadAccelerator(config.acceleratorPath, log);
-    const statusSource = new StatusSource({ version: config.version, accelerator, log });
+    const statusSource = new StatusSource({
+        version: config.version, accelerator, log, maxAgeMs: config.statusMaxAgeMs,
+    });
     const server = createServer({ statusSource, accelerator, log });
 
     server.on('error', (error) => {

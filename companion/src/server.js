@@ -39,6 +39,7 @@ function createServer({ statusSource, accelerator, log }) {
             return { permission: name, requested: false };
         }
         const granted = accelerator.isLoaded ? accelerator.requestAccessibility() : false;
+        statusSource.invalidate(); // the answer shows in the next status
         log.write('permissions', 'Accessibility permission requested', {
             addonLoaded: accelerator.isLoaded,
             granted,

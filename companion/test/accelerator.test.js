@@ -10,7 +10,12 @@ const h = require('../testing/harness.js');
 const FAKE_MODULE = `const fs = require('node:fs');
 const file = process.env.FAKE_ACCELERATOR_STATE;
 const read = () => JSON.parse(fs.readFileSync(file, 'utf8'));
-const answer = (key) => () => { const s = read(); if (s.failing) throw new Error(s.failing); return s[key]; };
+const answer = (key) => () => {
+    const s = read();
+    fs.writeFileSync(file, JSON.stringify({ ...s, calls: { ...s.calls, [key]: (s.calls[key] || 0) + 1 } }));
+    if (s.failing) throw new Error(s.failing);
+    return s[key];
+};
 exports.checkAccessibility = answer('accessibility');
 exports.getRunningAbletonInstances = answer('instances');
 exports.requestAccessibility = () => {
@@ -18,12 +23,15 @@ exports.requestAccessibility = () => {
     return true;
 };`;
 
-async function startWithModule(t, moduleText) {
+// `statusMaxAge`: how long a status document serves requests (PYLON_COMPANION_STATUS_MAX_AGE_MS);
+// 0, so that every request shows the module's answers of the moment; null for the companion's own.
+async function startWithModule(t, moduleText, { statusMaxAge = '0' } = {}) {
     const home = h.temporaryDirectory(t);
     const state = path.join(home, 'state.json');
     fs.writeFileSync(path.join(home, 'accelerator.js'), moduleText);
-    fs.writeFileSync(state, JSON.stringify({ accessibility: false, instances: [], requests: 0 }));
-    const env = { PYLON_ACCELERATOR_PATH: path.join(home, 'accelerator.js'), FAKE_ACCELERATOR_STATE: state };
+    fs.writeFileSync(state, JSON.stringify({ accessibility: false, instances: [], requests: 0, calls: {} }));
+    const env = { PYLON_ACCELERATOR_PATH: path.join(home, 'accelerator.js'), FAKE_ACCELERATOR_STATE: state,
+        PYLON_COMPANION_STATUS_MAX_AGE_MS: statusMaxAge ?? undefined };
     const companion = await h.startCompanion(t, { home, env });
     const read = () => JSON.parse(fs.readFileSync(state, 'utf8'));
     const update = (changes) => fs.writeFileSync(state, JSON.stringify({ ...read(), ...changes }));
@@ -77,6 +85,27 @@ test('with the accelerator module', async (t) => {
         assert.deepEqual(logged('accelerator').filter((l) => l.includes('display gone')).sort(),
             ['checkAccessibility failed: display gone', 'getRunningAbletonInstances failed: display gone']);
     });
+});
+
+test('a status document serves the requests of one second; a permission request ends it', async (t) => {
+    const { port, read, update, status } = await startWithModule(t, FAKE_MODULE, { statusMaxAge: null });
+    const listings = () => read().calls.instances;
+    const started = performance.now();
+    await status();
+    update({ instances: [{ processId: 4242 }] });
+    const again = await status();
+    await status();
+    const elapsed = performance.now() - started;
+    assert.ok(elapsed < 900, `three requests took ${elapsed} ms: too slow to see the reuse`);
+    assert.equal(listings(), 1, 'one listing for three requests');
+    assert.deepEqual(again.companion.abletonInstances, [], 'the document of the first request');
+
+    await new Promise((resolve) => setTimeout(resolve, 1050 - elapsed));
+    assert.deepEqual((await status()).companion.abletonInstances, [{ processId: 4242 }], 'a new one after a second');
+    assert.equal(listings(), 2);
+    assert.equal((await h.request(port, 'POST', '/permission/accessibility')).status, 200);
+    assert.equal((await status()).companion.permissions.accessibility, true, 'the answer shows at once');
+    assert.equal(listings(), 3);
 });
 
 test('a module that fails to load, or lacks exports, leaves the companion running without it', async (t) => {

@@ -7,21 +7,26 @@ const net = require('node:net');
 const os = require('node:os');
 const path = require('node:path');
 const test = require('node:test');
+const { once } = require('node:events');
 const h = require('../testing/harness.js');
 
-const buildDir = process.env.PYLON_BUILD_DIR;
+const buildDir = path.resolve(process.env.PYLON_BUILD_DIR || path.join(__dirname, '..', '..', 'build'));
 
 // <ISO-8601 UTC with milliseconds> [pylon-companion][<module>] <message>
 const LINE = /^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}Z \[pylon-companion\]\[[a-z-]+\] .+$/;
 
-test('development mode', async (t) => {
+test('a run with the identity its launcher passes', async (t) => {
     const home = h.temporaryDirectory(t);
     const file = path.join(home, 'xdg data', 'Pylon-Dev', 'logs', 'pylon-companion.log');
     fs.mkdirSync(path.dirname(file), { recursive: true });
     fs.writeFileSync(file, 'earlier line\n');
-    const start = (mode) => h.startCompanion(t, { home, args: [...mode, '--companion-version', '2.1.0-57'],
+    const args = [...h.identity({ mode: 'development', name: 'Pylon Companion-Dev', folder: 'Pylon-Dev' }),
+        '--companion-version', '2.1.0-57'];
+    // The same arguments as --flag=value.
+    const inline = args.flatMap((arg, i) => (i % 2 ? [] : [`${arg}=${args[i + 1]}`]));
+    const start = (argv) => h.startCompanion(t, { home, args: argv,
         env: { XDG_DATA_HOME: path.join(home, 'xdg data'), PYLON_ACCELERATOR_PATH: path.join(home, 'none.node') } });
-    const first = await start(['--mode', 'development']);
+    const first = await start(args);
     const { port } = first;
     const { sessionId } = (await h.fetchStatus(port)).companion;
 
@@ -62,7 +67,7 @@ test('development mode', async (t) => {
 
     await t.test('each start appends well-formed lines, Starting first, and has a fresh sessionId', async () => {
         assert.deepEqual(await first.stop('SIGTERM'), { code: 0, signal: null });
-        const second = await start(['--mode=development']);
+        const second = await start(inline);
         assert.notEqual((await h.fetchStatus(second.port)).companion.sessionId, sessionId);
         assert.deepEqual(await second.stop('SIGINT'), { code: 0, signal: null });
         const text = fs.readFileSync(file, 'utf8');
@@ -70,7 +75,8 @@ test('development mode', async (t) => {
         for (const line of text.split('\n').slice(1, -1)) assert.match(line, LINE);
         for (const run of [first, second]) {
             const lines = run.output.stdout.split('\n');
-            assert.match(lines[0], /\]\[main\] Starting Pylon Companion-Dev 2\.1\.0-57 \{"mode":"development",/);
+            assert.match(lines[0],
+                /\]\[main\] Starting Pylon Companion-Dev 2\.1\.0-57 \{"mode":"development","label":"test\.Pylon-Dev",/);
             assert.match(lines.at(-2), /\]\[lifecycle\] Stopped$/);
         }
         assert.equal(fs.existsSync(path.join(home, '.local')), false, 'XDG_DATA_HOME wins over HOME');
@@ -102,7 +108,12 @@ test('a port already in use ends the start with status 1 and a log line', async 
 
 test('bad arguments or environment end the start with status 2 before anything is written', async (t) => {
     const home = h.temporaryDirectory(t);
-    for (const [args, env] of [[['--mode', 'staging']], [['--verbose']], [[], { PYLON_COMPANION_PORT: 'http' }]]) {
+    const ok = h.identity();
+    const withoutPort = ok.filter((_, i) => i !== 2 && i !== 3);
+    for (const [args, env] of [[['--verbose', ...ok]], [withoutPort], [[...ok, '--label']],
+        [ok, { PYLON_COMPANION_PORT: 'http' }], [[...ok, '--port', '65536']],
+        [[...ok, '--app-support-folder', '../elsewhere']], [ok, { PYLON_COMPANION_LOG_STDOUT: 'yes' }],
+        [ok, { PYLON_COMPANION_STATUS_MAX_AGE_MS: '5000' }]]) {
         const run = h.spawnCompanion(t, { home, args, env });
         assert.equal((await run.exited()).code, 2, JSON.stringify({ args, env }));
         assert.match(run.output.stderr, /^pylon-companion: /);
@@ -110,10 +121,45 @@ test('bad arguments or environment end the start with status 2 before anything i
     assert.equal(fs.existsSync(path.join(home, '.local')), false);
 });
 
+// Under a service manager standard output is the journal, which must not get every line of the
+// log file a second time. Each run meets a port in use, so it logs a few lines and ends.
+test('standard output copies the log on a terminal or when asked, never otherwise', async (t) => {
+    const home = h.temporaryDirectory(t);
+    const blocker = net.createServer().listen(0, '127.0.0.1');
+    t.after(() => blocker.close());
+    await once(blocker, 'listening');
+    // Runs the companion with its standard output on a terminal (a pseudo-terminal from python3).
+    const onTerminal = ['python3', ['-c',
+        'import os, pty, sys; sys.exit(os.waitstatus_to_exitcode(pty.spawn(sys.argv[1:])))', process.execPath, h.MAIN]];
+    const cases = [
+        ['a pipe', [], {}, false],
+        ['a pipe, asked', [], { PYLON_COMPANION_LOG_STDOUT: '1' }, true],
+        ['a terminal', onTerminal, {}, true],
+        ['a terminal, told not to', onTerminal, { PYLON_COMPANION_LOG_STDOUT: '0' }, false],
+    ];
+    for (const [where, [command, prefix] = [], env, copied] of cases) {
+        const run = h.spawnCompanion(t, {
+            home, command, args: [...(prefix || []), ...h.identity()],
+            env: { PYLON_COMPANION_LOG_STDOUT: undefined, ...env, PYLON_COMPANION_PORT: String(blocker.address().port) },
+        });
+        assert.equal((await run.exited()).code, 1, where);
+        const stdout = run.output.stdout;
+        assert.equal(/\[main\] Starting Pylon Companion/.test(stdout), copied, `${where}: ${stdout}`);
+    }
+    const starts = h.logText(home).split('\n').filter((line) => line.includes('[main] Starting'));
+    assert.equal(starts.length, cases.length, 'the log file gets every line in every case');
+});
+
 // Each bundle's launch-agent plist, and the launcher it names run from a copy in a folder with spaces.
 const PLIST_ENTRY = /<key>([^<]+)<\/key>\s*(?:<string>([^<]*)<\/string>|<(true|false)\/>)/g;
-for (const [mode, suffix] of [['production', ''], ['development', '-Dev']]) {
-    test(`${mode} bundle: the plist names the launcher, which runs its mode`, { skip: !buildDir }, async (t) => {
+const BUNDLES = [
+    ['production', '', { port: '47150', folder: 'Pylon' }],
+    ['development', '-Dev', { port: '47250', folder: 'Pylon-Dev' }],
+];
+for (const [mode, suffix, expected] of BUNDLES) {
+    test(`${mode} bundle: the plist names the launcher, which passes the mode's identity`, async (t) => {
+        assert.ok(fs.existsSync(path.join(buildDir, `Pylon${suffix}.app`)),
+            `no bundle in ${buildDir}: build the project first (PYLON_BUILD_DIR names the build tree)`);
         const home = h.temporaryDirectory(t);
         const bundle = path.join(home, 'a folder with spaces', `Pylon${suffix}.app`);
         for (const part of ['Library', 'Helpers']) {
@@ -125,17 +171,33 @@ for (const [mode, suffix] of [['production', ''], ['development', '-Dev']]) {
         const entries = [...fs.readFileSync(plist, 'utf8').matchAll(PLIST_ENTRY)];
         const values = Object.fromEntries(entries.map(([, key, string, flag]) => [key, string ?? flag === 'true']));
         const app = `Contents/Helpers/${os.machine()}/${name}.app`;
-        assert.deepEqual(values, { Label: `net.ostrand.PylonCompanion${suffix}`,
-            BundleProgram: `${app}/Contents/MacOS/${name}`, RunAtLoad: true, KeepAlive: true });
+        const label = `net.ostrand.PylonCompanion${suffix}`;
+        assert.deepEqual(values, { Label: label, BundleProgram: `${app}/Contents/MacOS/${name}`, RunAtLoad: true,
+            KeepAlive: true });
+        const launcher = path.join(bundle, values.BundleProgram);
 
-        const companion = await h.startCompanion(t, { home, command: path.join(bundle, values.BundleProgram) });
+        // What the launcher hands to node, seen through a stand-in for node.
+        const argsFile = path.join(home, 'args');
+        const fakeNode = path.join(home, 'node');
+        fs.writeFileSync(fakeNode, '#!/bin/sh\nprintf "%s\\n" "$@" > "$ARGS_FILE"\n', { mode: 0o755 });
+        const fake = h.spawnCompanion(t,
+            { home, command: launcher, env: { PYLON_NODE: fakeNode, ARGS_FILE: argsFile } });
+        assert.equal((await fake.exited()).code, 0);
+        const [main, ...args] = fs.readFileSync(argsFile, 'utf8').split('\n').slice(0, -1);
+        assert.equal(path.resolve(main), path.join(bundle, app, 'Contents/Resources/companion/main.js'));
+        const version = args[args.indexOf('--companion-version') + 1];
+        assert.deepEqual(args, ['--mode', mode, '--companion-version', version, '--port', expected.port, '--label',
+            label, '--display-name', name, '--app-support-folder', expected.folder]);
+
+        const companion = await h.startCompanion(t, { home, command: launcher });
         const doc = await h.fetchStatus(companion.port);
         h.checkStatusDocument(doc);
         const addon = path.join(bundle, app, 'Contents/Resources/accelerator.node');
         assert.equal(doc.companion.isAcceleratorAddonLoaded, fs.existsSync(addon), 'the module of its own bundle');
         assert.deepEqual(await companion.stop(), { code: 0, signal: null });
         assert.match(doc.companion.version, /^\d+\.\d+/);
-        const starting = `[main] Starting ${name} ${doc.companion.version} {"mode":"${mode}"`;
-        assert.ok(h.logText(home, `Pylon${suffix}`).includes(starting), starting);
+        assert.equal(doc.companion.version, version);
+        const starting = `[main] Starting ${name} ${version} {"mode":"${mode}","label":"${label}"`;
+        assert.ok(h.logText(home, expected.folder).includes(starting), starting);
     });
 }

@@ -25,14 +25,26 @@ async function exited(child, ms = 10000) {
     return { code: child.exitCode, signal: child.signalCode };
 }
 
-// Spawns the companion (from the source folder unless `command` names a launcher) with nothing of
-// this process's environment steering it; killed when the test ends if still running.
-function spawnCompanion(t, { home, command, args = [], env = {} }) {
+const MAIN = path.join(__dirname, '..', 'src', 'main.js');
+
+// The arguments a bundle's launcher passes, for runs from the source folder: an identity of the
+// test's choosing (the bundle tests check what the launchers pass).
+const identity = ({ mode = 'production', name = 'Pylon Companion', folder = 'Pylon', port = '47150' } = {}) => [
+    '--mode', mode, '--port', port, '--label', `test.${folder}`, '--display-name', name,
+    '--app-support-folder', folder,
+];
+
+// Spawns the companion (from the source folder unless `command` names a launcher or a wrapper)
+// with nothing of this process's environment steering it, log lines copied to standard output;
+// killed when the test ends if still running.
+function spawnCompanion(t, { home, command, args = command ? [] : identity(), env = {} }) {
     const inherited = Object.entries(process.env).filter(([key]) =>
         !key.startsWith('PYLON_COMPANION') && key !== 'PYLON_ACCELERATOR_PATH' && key !== 'XDG_DATA_HOME');
-    const argv = command ? args : [path.join(__dirname, '..', 'src', 'main.js'), ...args];
-    const child = spawn(command || process.execPath, argv,
-        { env: { ...Object.fromEntries(inherited), HOME: home, ...env }, stdio: ['ignore', 'pipe', 'pipe'] });
+    const argv = command ? args : [MAIN, ...args];
+    const child = spawn(command || process.execPath, argv, {
+        env: { ...Object.fromEntries(inherited), HOME: home, PYLON_COMPANION_LOG_STDOUT: '1', ...env },
+        stdio: ['ignore', 'pipe', 'pipe'],
+    });
     t.after(() => child.exitCode === null && child.signalCode === null && child.kill('SIGKILL'));
     const output = { stdout: '', stderr: '' };
     child.stdout.on('data', (chunk) => (output.stdout += chunk));
@@ -95,5 +107,6 @@ function checkStatusDocument(doc) {
 }
 
 module.exports = {
-    answers, checkStatusDocument, fetchStatus, logText, request, spawnCompanion, startCompanion, temporaryDirectory,
+    MAIN, answers, checkStatusDocument, fetchStatus, identity, logText, request, spawnCompanion, startCompanion,
+    temporaryDirectory,
 };

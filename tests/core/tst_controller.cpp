@@ -23,97 +23,6 @@ using Kind = CompanionState::Kind;
 class ControllerTest : public QObject {
     Q_OBJECT
 private slots:
-    
-
-    void pauseTable_data() {
-        QTest::addColumn<bool>("startup");
-        QTest::addColumn<int>("failures");
-        QTest::addColumn<double>("seconds");
-        const double startup[] = {0.25, 0.5, 0.75, 1.0, 1.25, 1.25, 1.25};
-        const double regular[] = {1, 2, 3, 4, 5, 5, 5};
-        const int failures[] = {0, 1, 2, 3, 4, 5, 10};
-        for (int i = 0; i < 7; ++i) {
-            QTest::addRow("startup, %d failures", failures[i]) << true << failures[i] << startup[i];
-            QTest::addRow("regular, %d failures", failures[i]) << false << failures[i] << regular[i];
-        }
-    }
-    void pauseTable() {
-        QFETCH(bool, startup);
-        QFETCH(int, failures);
-        QFETCH(double, seconds);
-        QCOMPARE(std::chrono::duration<double>(PollingSchedule::pause(startup, failures)).count(), seconds);
-    }
-
-    void failuresClimbToTenAndASuccessResetsThem() {
-        ControllerFixture f;
-        f.server.body = "not json";
-        for (int i = 1; i <= 12; ++i) {
-            QVERIFY(!f.fetch());
-            QCOMPARE(f.controller->consecutiveFailures(), std::min(i, 10));
-        }
-        f.server.body = statusDocument();
-        QVERIFY(f.fetch());
-        QCOMPARE(f.controller->consecutiveFailures(), 0);
-    }
-
-    void undecodableOrErrorAnswers_data() {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<bool>("success");
-        QTest::newRow("500 with a valid document") << 500 << statusDocument() << true;
-        QTest::newRow("200 with a required key missing") << 200 << QByteArray(R"({"ableton":{"condition":"busy"}})") << false;
-        QTest::newRow("200 with an empty body") << 200 << QByteArray() << false;
-    }
-    void undecodableOrErrorAnswers() {
-        QFETCH(int, code);
-        QFETCH(QByteArray, body);
-        QFETCH(bool, success);
-        ControllerFixture f;
-        f.server.statusCode = code;
-        f.server.body = body;
-        QCOMPARE(bool(f.fetch()), success);
-        QCOMPARE(f.controller->consecutiveFailures(), success ? 0 : 1);
-    }
-
-    void everyPollPublishesItsResultAndTheRegistrationFlags() {
-        ControllerFixture f;
-        QSignalSpy changes(&f.status(), &DynamicStatus::changed);
-        f.poll();
-        QVERIFY(f.status().lastResponse());
-        QVERIFY(!f.status().isStarting());
-        QVERIFY(f.status().isCompanionRegistered());
-        QVERIFY(!f.status().requiresLoginItemApproval());
-        QCOMPARE(f.status().companionState(), CompanionState(Kind::running));
-
-        // An unreachable companion clears the shown status at once.
-        f.server.close();
-        f.services.statusValue = ServiceManager::requiresApproval;
-        changes.clear();
-        f.poll();
-        QVERIFY(!f.status().lastResponse());
-        QVERIFY(!f.status().isCompanionRegistered());
-        QVERIFY(f.status().requiresLoginItemApproval());
-        QCOMPARE(changes.size(), 3); // the response and both flags; isStarting is not assigned again
-        QCOMPARE(ControllerFixture::menubarLogMessages().count(QStringLiteral("Companion not reachable")), 1);
-    }
-
-    void cacheIsWrittenAtMostEveryThirtySeconds() {
-        ControllerFixture f;
-        f.server.body = statusDocument(true, true, true, 1);
-        f.poll(); // the first status is always written
-        QCOMPARE(loadCachedStatus(f.defaults)->companion.clientCount, 1);
-        f.server.body = statusDocument(true, true, true, 2);
-        f.clock.advance(10);
-        f.poll();
-        QCOMPARE(loadCachedStatus(f.defaults)->companion.clientCount, 1);
-        f.clock.advance(19.9);
-        f.poll();
-        QCOMPARE(loadCachedStatus(f.defaults)->companion.clientCount, 1);
-        f.clock.advance(0.1); // 30 s after the last write
-        f.poll();
-        QCOMPARE(loadCachedStatus(f.defaults)->companion.clientCount, 2);
-    }
-
     void refreshAlwaysCachesAndSetsTheLogFileButNeverEndsStarting() {
         ControllerFixture f;
         QCoro::waitFor(f.controller->refresh());
@@ -126,18 +35,6 @@ private slots:
         QCOMPARE(f.status().logFile(), std::optional<QString>(f.environment.companionLogFile()));
         f.controller->openLogFile();
         QCOMPARE(f.workspace.files, QStringList{f.environment.companionLogFile()});
-    }
-
-    void companionThatNeverAnswersEndsStartingAtTheFailureCeiling() {
-        ControllerFixture f;
-        f.server.close();
-        for (int i = 1; i < PollingSchedule::failureCeiling; ++i) {
-            f.poll();
-            QVERIFY(f.status().isStarting());
-        }
-        f.poll();
-        QVERIFY(!f.status().isStarting());
-        QCOMPARE(f.status().companionState(), CompanionState(Kind::notRunning));
     }
 
     void launchOutcomesReachTheViews() {

@@ -211,7 +211,10 @@ private slots:
             {"companion/abletonInstances/0/bundleId", "false"}, {"companion/abletonInstances/1/displayName", "[]"},
             {"companion/host", "[];\"Studio-Mac.local\""}, {"companion/host/addresses", "\"::1\";{}"},
             {"companion/host/addresses/0", "192"}, {"companion/host/addresses/1", "null"},
-            {"companion/host/hostname", "[]"}, {"companion/permissions", "true;[]"}};
+            {"companion/host/hostname", "[]"}, {"companion/permissions", "true;[]"},
+            // Strict JSON that is easily refused by mistake.
+            {"companion/host/hostname", "\"\\ud83c\\udfb9 \\u00e9\\/\">\"\xf0\x9f\x8e\xb9 \xc3\xa9/\""},
+            {"ableton/oscLatencyMs", "1E+2>100;0.5e-1>0.05;-0>0"}};
         // clang-format on
         for (const auto& [path, cases] : rows) {
             for (const QByteArray& item : QByteArray(cases).split(';')) {
@@ -286,7 +289,20 @@ private slots:
             {"NUL in a string", withLiteral(hostname, QByteArray("\"Stu\0dio\"", 9))},
             {"NUL ending a string", withLiteral(hostname, QByteArray("\"Studio\0\"", 9))},
             {"raw line feed in a string", withLiteral(hostname, "\"Stu\ndio\"")},
-            {"control character in a key", "{\"x\x01\":1," + complete.mid(1)}};
+            {"control character in a key", "{\"x\x01\":1," + complete.mid(1)},
+            // What QJsonDocument lets through and JSON does not.
+            {"number ending in a point", withLiteral("companion/clientCount", "1.")},
+            {"point before an exponent", withLiteral("ableton/oscLatencyMs", "1.e2")},
+            {"leading zero", withLiteral("companion/clientCount", "01")},
+            {"leading point", withLiteral("ableton/oscLatencyMs", ".5")},
+            {"leading plus", withLiteral("companion/clientCount", "+1")},
+            {"exponent without digits", withLiteral("ableton/oscLatencyMs", "1e")},
+            {"lone high surrogate", withLiteral(hostname, "\"\\ud800\"")},
+            {"lone low surrogate", withLiteral(hostname, "\"\\udc00x\"")},
+            {"high surrogate before a letter", withLiteral(hostname, "\"\\ud83c\\u0041\"")},
+            {"reversed surrogates", withLiteral(hostname, "\"\\udfb9\\ud83c\"")},
+            {"unknown escape", withLiteral(hostname, "\"\\x41\"")},
+            {"short \\u escape", withLiteral(hostname, "\"\\u00e\"")}};
         for (const auto& [name, json] : corpus)
             QVERIFY2(isRejected(json), name);
     }

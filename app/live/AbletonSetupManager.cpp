@@ -4,8 +4,13 @@
 #include "live/LiveVersionFolder.h"
 
 #include <QDir>
-#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace pylon {
 
@@ -46,17 +51,28 @@ AbletonSetupManager::AbletonSetupManager(const FileLogger& log, Workspace& works
 QList<AbletonSetupManager::PreferenceFolder> AbletonSetupManager::scanPreferenceFolders() const {
     const QString root = appendPathComponent(m_options.homeDirectory, QStringLiteral("Library/Preferences/Ableton"));
     QList<PreferenceFolder> folders;
-    // Hidden entries are left out (no QDir::Hidden); the listing order is kept. A missing or
-    // unreadable folder lists nothing.
-    QDirIterator entries(root, QDir::Dirs | QDir::Files | QDir::System | QDir::NoDotAndDotDot);
-    while (entries.hasNext()) {
-        entries.next();
-        const QFileInfo entry = entries.fileInfo();
-        // A link is not Live's own folder (see isRealFolder).
-        if (!entry.isDir() || entry.isSymLink())
+    // A missing or unreadable folder lists nothing. The entries' types come from the listing itself
+    // (a stat only where the file system does not record them); the listing order is kept.
+    DIR* const listing = ::opendir(QFile::encodeName(root).constData());
+    if (!listing)
+        return folders;
+    const auto closer = qScopeGuard([listing] { ::closedir(listing); });
+    while (const dirent* entry = ::readdir(listing)) {
+        // Hidden entries (and "." and "..") are left out; only "Live …" can qualify.
+        if (entry->d_name[0] == '.' || std::strncmp(entry->d_name, "Live ", 5) != 0)
             continue;
-        if (const std::optional<LiveVersionFolderName> name = parseLiveVersionFolderName(entry.fileName()))
-            folders.append(PreferenceFolder{name->version, name->displayName, entry.filePath()});
+        // A link is not Live's own folder (LiveVersionFolder.h): the entry itself must be a folder.
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat info {};
+            isFolder =
+                ::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
+        }
+        if (!isFolder)
+            continue;
+        const QString name = QFile::decodeName(entry->d_name);
+        if (const std::optional<LiveVersionFolderName> parsed = parseLiveVersionFolderName(name))
+            folders.append(PreferenceFolder{parsed->version, parsed->displayName, appendPathComponent(root, name)});
     }
     return folders;
 }

@@ -30,6 +30,14 @@ QString trimmedOfSpaceSeparators(const QString& text) {
 std::optional<QString> xpathStringValue(const pugi::xml_document& document, const char* expression) {
     try {
         const pugi::xpath_query query(expression);
+        return xpathStringValue(document, query);
+    } catch (const pugi::xpath_exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<QString> xpathStringValue(const pugi::xml_document& document, const pugi::xpath_query& query) {
+    try {
         if (!query)
             return std::nullopt;
         // The first selected node in document order.
@@ -49,16 +57,20 @@ QString appendPathComponent(const QString& base, const QString& component) {
     return base + QLatin1Char('/') + component;
 }
 
-std::optional<QString> libraryPathFromConfig(const QByteArray& contents) {
+std::optional<QString> libraryPathFromConfig(QByteArray contents) {
     pugi::xml_document document;
     // Default options: no DOCTYPE node is kept and no entity other than the five predefined ones and
-    // character references is expanded, so a declared (or external) entity stays literal text.
-    if (!document.load_buffer(contents.constData(), size_t(contents.size())))
+    // character references is expanded, so a declared (or external) entity stays literal text. Parsed
+    // in place: the bytes are this function's own.
+    if (!document.load_buffer_inplace(contents.data(), size_t(contents.size())))
         return std::nullopt;
-    const std::optional<QString> projectPath = xpathStringValue(document, projectPathExpression);
+    // Compiled once per thread: a query costs more to compile than to evaluate on a small document.
+    thread_local const pugi::xpath_query projectPathQuery(projectPathExpression);
+    thread_local const pugi::xpath_query projectNameQuery(projectNameExpression);
+    const std::optional<QString> projectPath = xpathStringValue(document, projectPathQuery);
     if (!projectPath)
         return std::nullopt;
-    const std::optional<QString> projectName = xpathStringValue(document, projectNameExpression);
+    const std::optional<QString> projectName = xpathStringValue(document, projectNameQuery);
     if (!projectName)
         return std::nullopt;
     if (projectPath->isEmpty() || projectName->isEmpty())
@@ -67,8 +79,8 @@ std::optional<QString> libraryPathFromConfig(const QByteArray& contents) {
     return appendPathComponent(*projectPath, *projectName);
 }
 
-std::optional<QString> userLibraryPathFromConfig(const QByteArray& contents, const QString& homeDirectory) {
-    const std::optional<QString> joined = libraryPathFromConfig(contents);
+std::optional<QString> userLibraryPathFromConfig(QByteArray contents, const QString& homeDirectory) {
+    const std::optional<QString> joined = libraryPathFromConfig(std::move(contents));
     // Only "~/" means the home folder; "~name/…" and relative paths are kept as they are.
     if (joined && joined->startsWith(QLatin1String("~/")))
         return appendPathComponent(homeDirectory, joined->mid(2));
@@ -76,17 +88,17 @@ std::optional<QString> userLibraryPathFromConfig(const QByteArray& contents, con
 }
 
 std::optional<QString> readLibraryConfig(const QString& path, const QString& homeDirectory) {
-    const std::optional<QByteArray> contents = readSmallRegularFile(path, maximumLibraryConfigSize);
+    std::optional<QByteArray> contents = readSmallRegularFile(path, maximumLibraryConfigSize);
     if (!contents)
         return std::nullopt;
-    return userLibraryPathFromConfig(*contents, homeDirectory);
+    return userLibraryPathFromConfig(std::move(*contents), homeDirectory);
 }
 
 std::optional<QString> readLibraryConfigPath(const QString& path) {
-    const std::optional<QByteArray> contents = readSmallRegularFile(path, maximumLibraryConfigSize);
+    std::optional<QByteArray> contents = readSmallRegularFile(path, maximumLibraryConfigSize);
     if (!contents)
         return std::nullopt;
-    return libraryPathFromConfig(*contents);
+    return libraryPathFromConfig(std::move(*contents));
 }
 
 } // namespace pylon

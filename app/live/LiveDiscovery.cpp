@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringList>
 #include <algorithm>
 #include <map>
@@ -46,9 +47,37 @@ struct Place {
     }
 };
 
+// What one discovery has looked up already: versions of one place usually share their library, so each
+// library is mapped and checked once per discovery, never remembered beyond it.
+class Lookups {
+public:
+    bool exists(const QString& path) {
+        const auto found = m_exists.constFind(path);
+        if (found != m_exists.cend())
+            return *found;
+        const bool exists = QFileInfo::exists(path);
+        m_exists.insert(path, exists);
+        return exists;
+    }
+    // The Linux path of `windowsPath` in `prefix`; paths equal for Windows are mapped once.
+    std::optional<QString> mapped(const QString& prefix, const WindowsPath& windowsPath) {
+        const QString key = prefix + QLatin1Char('\n') + windowsPath.comparisonKey();
+        const auto found = m_mapped.constFind(key);
+        if (found != m_mapped.cend())
+            return *found;
+        const std::optional<QString> mapped = mapWindowsPath(prefix, windowsPath);
+        m_mapped.insert(key, mapped);
+        return mapped;
+    }
+
+private:
+    QHash<QString, bool> m_exists;
+    QHash<QString, std::optional<QString>> m_mapped;
+};
+
 // What a Wine preference folder names: the Windows path mapped through `prefix`. A path that cannot be
 // mapped (unknown drive, UNC path, not a Windows path at all) is expected as Live wrote it, never found.
-void offerWineFolder(Place& place, const WineLivePreferences& folder) {
+void offerWineFolder(Place& place, const WineLivePreferences& folder, Lookups& lookups) {
     const std::optional<QString> written = readLibraryConfigPath(folder.libraryConfigPath);
     if (!written) {
         place.offer(folder.version, std::nullopt, std::nullopt);
@@ -56,9 +85,9 @@ void offerWineFolder(Place& place, const WineLivePreferences& folder) {
     }
     const std::optional<WindowsPath> windowsPath = WindowsPath::parse(*written);
     const std::optional<QString> mapped =
-        windowsPath ? mapWindowsPath(folder.prefix, *windowsPath) : std::optional<QString>();
+        windowsPath ? lookups.mapped(folder.prefix, *windowsPath) : std::optional<QString>();
     // The existing part of a mapped path is canonical, so two spellings of one folder share a key.
-    const bool exists = mapped && QFileInfo::exists(*mapped);
+    const bool exists = mapped && lookups.exists(*mapped);
     place.offer(folder.version, exists ? mapped : std::nullopt, mapped ? mapped : written);
 }
 
@@ -85,6 +114,7 @@ QString detectionLogMessage(const QList<AbletonVersion>& versions, qsizetype fol
 AbletonSetupManager::Discovery AbletonSetupManager::discover() const {
     Discovery discovery;
     QList<Place> places;
+    Lookups lookups;
 
     Place macLayout{{}, QStringLiteral("macOS layout"), {}};
     const QList<PreferenceFolder> folders = scanPreferenceFolders();
@@ -92,7 +122,7 @@ AbletonSetupManager::Discovery AbletonSetupManager::discover() const {
         std::optional<QString> library =
             readUserLibraryPath(appendPathComponent(folder.path, QStringLiteral("Library.cfg")));
         // A User Library path is absolute: a relative one would depend on the working folder.
-        const bool exists = library && QDir::isAbsolutePath(*library) && QFileInfo::exists(*library);
+        const bool exists = library && QDir::isAbsolutePath(*library) && lookups.exists(*library);
         macLayout.offer(folder.version, exists ? library : std::nullopt, library);
     }
     discovery.preferenceFolders = folders.size();
@@ -105,7 +135,7 @@ AbletonSetupManager::Discovery AbletonSetupManager::discover() const {
         Place place{prefix.path, QStringLiteral("Wine: ") + prefix.displayPath, {}};
         const QList<WineLivePreferences> wineFolders = findWineLivePreferences(prefix.path);
         for (const WineLivePreferences& folder : wineFolders)
-            offerWineFolder(place, folder);
+            offerWineFolder(place, folder, lookups);
         discovery.preferenceFolders += wineFolders.size();
         places.append(std::move(place));
     }

@@ -1,9 +1,6 @@
 #include "live/LiveVersionFolder.h"
 
-#include <QFile>
-#include <QStringList>
 #include <QStringView>
-#include <sys/stat.h>
 
 namespace pylon {
 
@@ -25,10 +22,6 @@ bool startsWithDottedNumber(QStringView text) {
     return digitsFrom(afterMajor + 1) > afterMajor + 1;
 }
 
-QStringList versionPieces(const QString& version) {
-    return version.split(QLatin1Char('.'), Qt::SkipEmptyParts);
-}
-
 } // namespace
 
 std::optional<LiveVersionFolderName> parseLiveVersionFolderName(const QString& name) {
@@ -37,18 +30,22 @@ std::optional<LiveVersionFolderName> parseLiveVersionFolderName(const QString& n
     QString version = name.mid(livePrefix.size());
     if (!startsWithDottedNumber(version))
         return std::nullopt;
-    QString displayName = livePrefix + versionPieces(version).mid(0, 2).join(QLatin1Char('.'));
+    // The first two pieces end at the second "." (both are non-empty: digits come first and after
+    // the first "."), or take the whole text.
+    const qsizetype secondDot = version.indexOf(QLatin1Char('.'), version.indexOf(QLatin1Char('.')) + 1);
+    QString displayName = livePrefix + (secondDot < 0 ? version : version.first(secondDot));
     return LiveVersionFolderName{std::move(version), std::move(displayName)};
 }
 
-bool isRealFolder(const QString& path) {
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 QString majorLiveVersion(const QString& version) {
-    const QStringList pieces = versionPieces(version);
-    return pieces.isEmpty() ? version : pieces.first();
+    // The first piece between dots that is not empty.
+    qsizetype begin = 0;
+    while (begin < version.size() && version[begin] == u'.')
+        ++begin;
+    if (begin == version.size())
+        return version;
+    const qsizetype end = version.indexOf(QLatin1Char('.'), begin);
+    return version.sliced(begin, (end < 0 ? version.size() : end) - begin);
 }
 
 } // namespace pylon

@@ -30,14 +30,18 @@ std::optional<QByteArray> readSmallRegularFile(const QString& path, qint64 limit
                 return std::nullopt;
             contents.resize(qsizetype(std::min(limit + 1, std::max<qint64>(2 * total, 4096))));
         }
-        const ssize_t n = ::read(fd, contents.data() + total, size_t(contents.size() - total));
+        const qint64 wanted = contents.size() - total;
+        const ssize_t n = ::read(fd, contents.data() + total, size_t(wanted));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return std::nullopt;
-        if (n == 0)
-            break;
         total += n;
+        // Local file systems give a regular file's bytes in full up to its end, so a short read is the
+        // end and needs no second read to confirm it. (Where a read can stop early, the text is cut
+        // short and fails to parse: the same as an unreadable file.)
+        if (n < wanted)
+            break;
     }
     if (total > limit)
         return std::nullopt;

@@ -3,9 +3,11 @@
 #include "live/LiveVersionFolder.h"
 
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace pylon {
 
@@ -42,6 +44,34 @@ QStringList entryNames(const QString& folder) {
     }
     names.sort();
     return names;
+}
+
+// The folders in `folder` that are folders themselves, not links to one, sorted. Their types come from
+// the directory entries: nothing is stat'ed on file systems that record them.
+QStringList realFolderNames(const QString& folder) {
+    QStringList names;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (qsizetype seen = 0; it.hasNext() && seen < maximumEntriesPerFolder; ++seen) {
+        it.next();
+        const QFileInfo entry = it.fileInfo();
+        if (!entry.isSymLink() && entry.isDir())
+            names.append(entry.fileName());
+    }
+    names.sort();
+    return names;
+}
+
+// The device and inode of the folder `path` leads to, to notice a second way to the same folder.
+std::optional<std::pair<dev_t, ino_t>> folderIdentity(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return std::nullopt;
+    return std::pair(info.st_dev, info.st_ino);
+}
+
+// The path of "<drive>:" in the prefix's dosdevices.
+QString driveLink(const QString& prefix, QChar drive) {
+    return joined(prefix, QStringLiteral("dosdevices/")) + drive.toLower() + QLatin1Char(':');
 }
 
 // The name under which `folder` holds `name` as Wine looks it up: `name` itself when an item of that
@@ -92,6 +122,10 @@ std::optional<QString> resolveBelow(const QString& root, const QStringList& comp
 
 WineLivePreferences preferencesRecord(const QString& versionFolder, const LiveVersionFolderName& name,
                                       const QString& prefix, const QString& user) {
+    // Live writes these names as they are; other cases are looked for only when they are not there.
+    const QString exact = joined(versionFolder, QStringLiteral("Preferences/Library.cfg"));
+    if (QFileInfo::exists(exact))
+        return {name.version, name.displayName, exact, prefix, user};
     const QStringList config{QStringLiteral("Preferences"), QStringLiteral("Library.cfg")};
     const Match match = matchExisting(versionFolder, config);
     return {name.version, name.displayName, withRest(match.reached, config, match.found), prefix, user};
@@ -137,19 +171,22 @@ QString WindowsPath::comparisonKey() const {
 std::optional<QString> wineDriveRoot(const QString& prefix, QChar drive) {
     if (!isAsciiLetter(drive))
         return std::nullopt;
-    const QString link = joined(prefix, QStringLiteral("dosdevices/")) + drive.toLower() + QLatin1Char(':');
     // Empty for a missing target and for a loop (realpath's ELOOP).
-    const QString root = QFileInfo(link).canonicalFilePath();
+    const QString root = QFileInfo(driveLink(prefix, drive)).canonicalFilePath();
     if (root.isEmpty() || !QFileInfo(root).isDir())
         return std::nullopt;
     return root;
 }
 
 std::optional<QString> mapWindowsPath(const QString& prefix, const WindowsPath& windowsPath) {
-    const std::optional<QString> root = wineDriveRoot(prefix, windowsPath.drive);
-    if (!root)
+    if (!isAsciiLetter(windowsPath.drive))
         return std::nullopt;
-    return resolveBelow(*root, windowsPath.components);
+    // Matched below the link itself: the one canonical path made at the end resolves it with the rest.
+    // stat follows the link, so a missing, broken or circular one, or one to a file, is no drive.
+    const QString link = driveLink(prefix, windowsPath.drive);
+    if (!QFileInfo(link).isDir())
+        return std::nullopt;
+    return resolveBelow(link, windowsPath.components);
 }
 
 std::optional<QString> mapWindowsPath(const QString& prefix, QStringView windowsPath) {
@@ -161,7 +198,7 @@ std::optional<QString> mapWindowsPath(const QString& prefix, QStringView windows
 
 QList<WineLivePreferences> findWineLivePreferences(const QString& prefix) {
     QList<WineLivePreferences> found;
-    QSet<QString> seenAbletonFolders;
+    QSet<std::pair<dev_t, ino_t>> seenAbletonFolders;
     const QString users = joined(prefix, QStringLiteral("drive_c/users"));
     for (const QString& user : entryNames(users)) {
         if (user.compare(QStringLiteral("Public"), Qt::CaseInsensitive) == 0 || user.startsWith(QLatin1Char('.')))
@@ -173,16 +210,16 @@ QList<WineLivePreferences> findWineLivePreferences(const QString& prefix) {
             const Match match = matchExisting(userFolder, components);
             if (match.found < components.size())
                 continue;
-            // Canonical only to notice a second way to the same folder.
-            const QString ableton = QFileInfo(match.reached).canonicalFilePath();
-            if (ableton.isEmpty() || seenAbletonFolders.contains(ableton) || !QFileInfo(ableton).isDir())
+            const std::optional<std::pair<dev_t, ino_t>> ableton = folderIdentity(match.reached);
+            if (!ableton || seenAbletonFolders.contains(*ableton))
                 continue;
-            seenAbletonFolders.insert(ableton);
-            for (const QString& name : entryNames(ableton)) {
-                const std::optional<LiveVersionFolderName> version = parseLiveVersionFolderName(name);
-                const QString versionFolder = joined(ableton, name);
-                if (version && isRealFolder(versionFolder))
-                    found.append(preferencesRecord(versionFolder, *version, prefix, user));
+            seenAbletonFolders.insert(*ableton);
+            // Named by its canonical path, whichever way it was reached first.
+            const QString folder = QFileInfo(match.reached).canonicalFilePath();
+            // A linked version folder is not Live's own (LiveVersionFolder.h).
+            for (const QString& name : realFolderNames(folder)) {
+                if (const std::optional<LiveVersionFolderName> version = parseLiveVersionFolderName(name))
+                    found.append(preferencesRecord(joined(folder, name), *version, prefix, user));
             }
         }
     }

@@ -139,6 +139,9 @@ public:
 
     // Every entry of `parent` that is a prefix, in name order; hidden entries are not bottles.
     void considerChildren(const QString& parent, WinePrefixSource source) {
+        // Most places are missing: one look settles that, where a canonical path costs one per component.
+        if (!QFileInfo::exists(parent))
+            return;
         const QString root = QFileInfo(parent).canonicalFilePath();
         if (root.isEmpty())
             return;
@@ -285,8 +288,13 @@ QList<WinePrefix> findWinePrefixes(const WinePrefixSearch& search) {
     // Lutris keeps its game configurations under the config home, newer versions under the data home
     // when there is no config folder; ~/.config is where versions before XDG support kept them.
     QSet<QString> lutrisFolders;
+    QSet<QString> lookedAt;
     for (const QString& base : {configHome, dataHome, joined(home, QStringLiteral(".config"))}) {
-        const QString games = QFileInfo(joined(base, QStringLiteral("lutris/games"))).canonicalFilePath();
+        const QString folder = joined(base, QStringLiteral("lutris/games"));
+        if (lookedAt.contains(folder))
+            continue;
+        lookedAt.insert(folder);
+        const QString games = QFileInfo::exists(folder) ? QFileInfo(folder).canonicalFilePath() : QString();
         if (!games.isEmpty() && !lutrisFolders.contains(games)) {
             lutrisFolders.insert(games);
             collector.considerLutrisGames(games);

@@ -59,9 +59,10 @@ public:
         m_exists.insert(path, exists);
         return exists;
     }
-    // The Linux path of `windowsPath` in `prefix`; paths equal for Windows are mapped once.
+    // The Linux path of `windowsPath` in `prefix`, each spelling mapped once (spellings that differ in
+    // case only may still lead to different folders: Wine takes an exact name first).
     std::optional<QString> mapped(const QString& prefix, const WindowsPath& windowsPath) {
-        const QString key = prefix + QLatin1Char('\n') + windowsPath.comparisonKey();
+        const QString key = prefix + QLatin1Char('\n') + windowsPath.toString();
         const auto found = m_mapped.constFind(key);
         if (found != m_mapped.cend())
             return *found;

@@ -167,6 +167,20 @@ private slots:
         QCOMPARE(f.tree.snapshot(), before); // discovery only reads
     }
 
+    void eachSpellingIsMappedAsWineMapsIt() {
+        // Wine takes an exact name before another case: two spellings may be two libraries.
+        Fixture f;
+        const QString prefix = f.prefix(".wine");
+        const QString lower = f.tree.folder("home/.wine/drive_c/lib");
+        const QString upper = f.tree.folder("home/.wine/drive_c/Lib");
+        f.addWineLive(".wine", "11.1.1", R"(C:\)", "LIB"); // neither name: the first in name order
+        f.addWineLive(".wine", "12.0.1", R"(C:\)", "Lib");
+        f.addWineLive(".wine", "12.1.5", R"(C:\)", "lib");
+        QCOMPARE(f.manager().detectAbletonVersions(),
+                 (QList<AbletonVersion>{record(upper, "12", upper, upper, false, prefix),
+                                        record(lower, "12", lower, lower, false, prefix)}));
+    }
+
     void placesAreNamedOnlyWhenThereIsMoreThanOne() {
         Fixture f;
         const QString music = f.tree.folder("home/Music/Ableton/User Library");

@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 RUN_ARGS ?=
 
-.PHONY: all deps configure build run test install uninstall package clean
+.PHONY: all deps configure build run test screenshots install uninstall package bench clean
 
 all: build
 
@@ -24,6 +24,11 @@ run: build
 test: build
 	scripts/run-tests $(BUILD)
 
+# The real windows in light and dark, 1x and 2x, 9 pt and 11 pt, with and without a tray, as PNG
+# files and contact sheets in $(BUILD)/screenshots/desktop/.
+screenshots: build
+	scripts/screenshots $(BUILD)
+
 # Installs Pylon, its desktop entry, icons, metainfo and manual page under PREFIX (default
 # ~/.local; an install into the home also makes Pylon the handler of pylon:// URLs).
 # `make uninstall` removes what the last install put in place.
@@ -40,3 +45,8 @@ package: build
 
 clean:
 	rm -rf $(BUILD)
+
+# Builds and runs every benchmark and prints one table: each measure beside its floor, the ratio,
+# the goal and pass or FAIL (README, "Benchmarks"). Settings: BENCH_* variables of bench/run-all.
+bench: build
+	bench/run-all $(BUILD)

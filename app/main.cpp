@@ -107,8 +107,13 @@ int main(int argc, char* argv[]) {
     int exitCode = 0;
     if (commandLine.action == CommandLine::Action::run) {
         QApplication app(argc, argv);
-        QApplication::setApplicationName(process::environment().appDisplayName());
+        // The bundle identifier names the desktop entry: as the application's name it is the class of
+        // WM_CLASS on X11, and as the desktop file name the app_id on Wayland, so docks match the
+        // window to its entry. Every window sets its own title (an application display name would be
+        // appended to each).
+        QApplication::setApplicationName(process::environment().bundleIdentifier());
         QApplication::setApplicationVersion(process::environment().appVersion());
+        QGuiApplication::setDesktopFileName(process::environment().bundleIdentifier());
         exitCode = runApplication(arguments, commandLine.url);
     } else {
         QCoreApplication app(argc, argv);

@@ -5,12 +5,14 @@
 //   each time, so its re-reading of remembered processes is counted as it happens in use; floor:
 //   reading the /proc folder;
 // - the first listing of a table (every process's name read); floor: reading every process's name.
-// With --benchmark_repetitions=N the medians are compared; --benchmark_enable_random_interleaving
-// spreads the repetitions of all four over the same stretch of time, which a shared machine needs.
+// The medians of the repetitions are compared (9 unless --benchmark_repetitions says otherwise),
+// their order shuffled across all four so a shared machine's busy stretches weigh on each alike.
+// Ends with the table of bench/BenchTable.h, whose RESULT lines bench/run-all collects.
 //
 // usage: accelerator_bench [--extra-processes=N] [benchmark options]   (N defaults to 500)
 
 #include "../linux/ProcessTable.h"
+#include "BenchTable.h"
 
 #include <array>
 #include <benchmark/benchmark.h>
@@ -20,8 +22,6 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
-#include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/wait.h>
@@ -29,8 +29,6 @@
 #include <vector>
 
 namespace {
-
-constexpr double kGoalMilliseconds = 5.0;
 
 // Children that only wait for a signal, so /proc holds that many more entries.
 std::vector<pid_t> startIdleProcesses(int count) {
@@ -107,51 +105,6 @@ void BM_Floor_ReadEveryComm(benchmark::State& state) {
 }
 BENCHMARK(BM_Floor_ReadEveryComm)->Unit(benchmark::kMicrosecond);
 
-// Keeps the time per iteration of each benchmark, the median when repeated, for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            const double milliseconds = run.real_accumulated_time / static_cast<double>(run.iterations) * 1000.0;
-            if (run.run_type == Run::RT_Iteration)
-                m_last[run.run_name.function_name] = milliseconds;
-            else if (run.aggregate_name == "median")
-                m_median[run.run_name.function_name] = milliseconds;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void printSummary(std::size_t extraProcesses) const {
-        const std::string extra = ", " + std::to_string(extraProcesses) + " extra processes";
-        std::printf("\n%-52s %11s %11s %7s %9s  %s\n", "measure", "value", "floor", "ratio", "goal", "result");
-        printRow("Live listing once a second" + extra, "BM_ListingEverySecond", "BM_Floor_ReadProcFolder", true);
-        printRow("first Live listing" + extra, "BM_FirstListing", "BM_Floor_ReadEveryComm", false);
-    }
-
-private:
-    void printRow(const std::string& measure, const std::string& name, const std::string& floorName,
-                  bool hasGoal) const {
-        const auto value = result(name);
-        const auto floor = result(floorName);
-        if (!value || !floor)
-            return;
-        const char* verdict = !hasGoal ? "-" : *value < kGoalMilliseconds ? "pass" : "FAIL";
-        std::printf("%-52s %8.3f ms %8.3f ms %6.2fx %9s  %s\n", measure.c_str(), *value, *floor, *value / *floor,
-                    hasGoal ? "< 5 ms" : "-", verdict);
-    }
-
-    std::optional<double> result(const std::string& name) const {
-        for (const auto* table : {&m_median, &m_last}) {
-            if (const auto found = table->find(name); found != table->end())
-                return found->second;
-        }
-        return std::nullopt;
-    }
-
-    std::map<std::string, double> m_last;
-    std::map<std::string, double> m_median;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -164,14 +117,30 @@ int main(int argc, char** argv) {
         else
             arguments.push_back(argv[i]);
     }
+    arguments = pylon::bench::withTableDefaults(int(arguments.size()), arguments.data());
     int count = static_cast<int>(arguments.size());
     benchmark::Initialize(&count, arguments.data());
+    if (benchmark::ReportUnrecognizedArguments(count, arguments.data()))
+        return 2;
     const auto children = startIdleProcesses(extra);
     benchmark::AddCustomContext("extra processes", std::to_string(children.size()));
-    SummaryReporter reporter;
+    pylon::bench::TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     stopProcesses(children);
-    reporter.printSummary(children.size());
+
+    using pylon::bench::Measure;
+    const std::string extraText = ", " + std::to_string(children.size()) + " extra processes";
+    pylon::bench::printRows(reporter.rows({
+        Measure{.name = "Live listing once a second" + extraText,
+                .benchmark = "BM_ListingEverySecond",
+                .floor = "BM_Floor_ReadProcFolder",
+                .maxValue = 5,
+                .unit = "ms"},
+        Measure{.name = "first Live listing" + extraText,
+                .benchmark = "BM_FirstListing",
+                .floor = "BM_Floor_ReadEveryComm",
+                .unit = "ms"},
+    }));
     return 0;
 }

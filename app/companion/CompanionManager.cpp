@@ -6,13 +6,26 @@
 #include "platform/UserDefaults.h"
 
 #include <QFileInfo>
+#include <QPointer>
+#include <optional>
 #include <unistd.h>
 
 namespace pylon {
 
+namespace {
+
+// What a task returns when its manager went away while the service manager answered; nobody is
+// left to read it.
+LaunchOutcome managerGone() {
+    return LaunchOutcome::failed(QStringLiteral("The companion manager was closed."));
+}
+
+} // namespace
+
 CompanionManager::CompanionManager(const BuildEnvironment& environment, ServiceManager& services,
-                                   UserDefaults& defaults, const FileLogger& log)
-    : m_environment(environment)
+                                   UserDefaults& defaults, const FileLogger& log, QObject* parent)
+    : QObject(parent)
+    , m_environment(environment)
     , m_services(services)
     , m_defaults(defaults)
     , m_log(log) {}
@@ -41,10 +54,12 @@ void CompanionManager::error(const QString& text) const {
                                                : QStringLiteral("[Pylon][CompanionManager]")) + text);
 }
 
-LaunchOutcome CompanionManager::ensureRunningViaLaunchd() {
-    const qint64 status = m_services.status();
-    const QString key = QString::fromLatin1(registeredVersionKey);
-    const std::optional<QString> stored = m_defaults.string(key);
+QCoro::Task<LaunchOutcome> CompanionManager::ensureRunningViaLaunchd() {
+    QPointer<CompanionManager> self(this);
+    const qint64 status = co_await m_services.queryStatus();
+    if (!self)
+        co_return managerGone();
+    const std::optional<QString> stored = m_defaults.string(QString::fromLatin1(registeredVersionKey));
     const QString& version = m_environment.appVersion();
     const bool versionMatches = stored && *stored == version;
     info(QStringLiteral(" ensureRunningViaLaunchd: status=%1, version=%2, stored=%3")
@@ -52,84 +67,115 @@ LaunchOutcome CompanionManager::ensureRunningViaLaunchd() {
 
     switch (status) {
     case ServiceManager::notRegistered:
-    case ServiceManager::notFound: {
-        const QString binary = companionExecutablePath();
-        if (!QFileInfo::exists(binary)) {
-            error(QStringLiteral(" binary not found at ") + binary);
-            return LaunchOutcome::failed(QStringLiteral("Binary not found"));
-        }
-        try {
-            unregisterAgent();
-        } catch (const ServiceError&) {
-            // A stale registration that cannot be removed does not stop a fresh one.
-        }
-        try {
-            registerAgent();
-        } catch (const ServiceError& e) {
-            error(QStringLiteral(" registration failed: ") + e.description());
-            return LaunchOutcome::failed(e.description());
-        }
-        m_defaults.setString(key, version);
-        info(QStringLiteral(" registered successfully"));
-        return LaunchOutcome::registered();
-    }
+    case ServiceManager::notFound:
+        co_return co_await registerFresh();
     case ServiceManager::enabled:
         if (versionMatches) {
-            start();
-            return LaunchOutcome::kickstarted();
+            co_await start();
+            co_return LaunchOutcome::kickstarted();
         }
-        try {
-            reregister();
-        } catch (const ServiceError& e) {
-            error(QStringLiteral(" re-registration failed: ") + e.description());
-            return LaunchOutcome::failed(e.description());
-        }
-        m_defaults.setString(key, version);
-        info(QStringLiteral(" re-registered successfully (app updated)"));
-        return LaunchOutcome::registered();
+        co_return co_await registerAgain();
     case ServiceManager::requiresApproval:
         error(QStringLiteral(" requires approval in System Settings > Login Items"));
-        return LaunchOutcome::requiresApproval();
+        co_return LaunchOutcome::requiresApproval();
     default:
-        return LaunchOutcome::failed(QStringLiteral("Unknown status: %1").arg(status));
+        co_return LaunchOutcome::failed(QStringLiteral("Unknown status: %1").arg(status));
     }
 }
 
-void CompanionManager::registerAgent() {
-    info(QStringLiteral(" register: calling SMAppService.register()"));
-    m_services.registerAgent();
-}
-
-void CompanionManager::unregisterAgent() {
-    if (m_services.status() == ServiceManager::notRegistered)
-        return;
-    info(QStringLiteral(" unregister: calling SMAppService.unregister()"));
-    m_services.unregisterAgent();
-}
-
-void CompanionManager::reregister() {
-    info(QStringLiteral(" reregister: unregister + register"));
-    unregisterAgent();
-    registerAgent();
-}
-
-void CompanionManager::start() {
-    launch(false);
-}
-
-void CompanionManager::restart() {
-    launch(true);
-}
-
-void CompanionManager::launch(bool kill) {
-    const QString target = domainTarget();
-    const QString verb = kill ? QStringLiteral("restart") : QStringLiteral("start");
-    info(QStringLiteral(" %1: launchctl kickstart %2%3").arg(verb, kill ? QStringLiteral("-k ") : QString(), target));
+QCoro::Task<LaunchOutcome> CompanionManager::registerFresh() {
+    QPointer<CompanionManager> self(this);
+    const QString binary = companionExecutablePath();
+    if (!QFileInfo::exists(binary)) {
+        error(QStringLiteral(" binary not found at ") + binary);
+        co_return LaunchOutcome::failed(QStringLiteral("Binary not found"));
+    }
     try {
-        m_services.kickstart(kill ? ServiceManager::Kickstart::restart : ServiceManager::Kickstart::start);
-    } catch (const ServiceError& e) {
-        error(QStringLiteral(" %1: launchctl failed - %2").arg(verb, e.description()));
+        co_await unregisterAgent();
+    } catch (const ServiceError&) {
+        // A stale registration that cannot be removed does not stop a fresh one.
     }
+    if (!self)
+        co_return managerGone();
+    std::optional<QString> failure;
+    try {
+        co_await registerAgent();
+    } catch (const ServiceError& e) {
+        failure = e.description();
+    }
+    if (!self)
+        co_return managerGone();
+    if (failure) {
+        error(QStringLiteral(" registration failed: ") + *failure);
+        co_return LaunchOutcome::failed(*failure);
+    }
+    m_defaults.setString(QString::fromLatin1(registeredVersionKey), m_environment.appVersion());
+    info(QStringLiteral(" registered successfully"));
+    co_return LaunchOutcome::registered();
+}
+
+QCoro::Task<LaunchOutcome> CompanionManager::registerAgain() {
+    QPointer<CompanionManager> self(this);
+    std::optional<QString> failure;
+    try {
+        co_await reregister();
+    } catch (const ServiceError& e) {
+        failure = e.description();
+    }
+    if (!self)
+        co_return managerGone();
+    if (failure) {
+        error(QStringLiteral(" re-registration failed: ") + *failure);
+        co_return LaunchOutcome::failed(*failure);
+    }
+    m_defaults.setString(QString::fromLatin1(registeredVersionKey), m_environment.appVersion());
+    info(QStringLiteral(" re-registered successfully (app updated)"));
+    co_return LaunchOutcome::registered();
+}
+
+QCoro::Task<> CompanionManager::registerAgent() {
+    info(QStringLiteral(" register: calling SMAppService.register()"));
+    co_await m_services.registerAgent();
+}
+
+QCoro::Task<> CompanionManager::unregisterAgent() {
+    QPointer<CompanionManager> self(this);
+    const qint64 status = co_await m_services.queryStatus();
+    if (!self || status == ServiceManager::notRegistered)
+        co_return;
+    info(QStringLiteral(" unregister: calling SMAppService.unregister()"));
+    co_await m_services.unregisterAgent();
+}
+
+QCoro::Task<> CompanionManager::reregister() {
+    QPointer<CompanionManager> self(this);
+    info(QStringLiteral(" reregister: unregister + register"));
+    co_await unregisterAgent();
+    if (self)
+        co_await registerAgent();
+}
+
+QCoro::Task<> CompanionManager::start() {
+    return launch(false);
+}
+
+QCoro::Task<> CompanionManager::restart() {
+    return launch(true);
+}
+
+QCoro::Task<> CompanionManager::launch(bool kill) {
+    QPointer<CompanionManager> self(this);
+    const QString verb = kill ? QStringLiteral("restart") : QStringLiteral("start");
+    info(QStringLiteral(" %1: launchctl kickstart %2%3")
+             .arg(verb, kill ? QStringLiteral("-k ") : QString(), domainTarget()));
+    std::optional<QString> failure;
+    try {
+        co_await m_services.kickstart(kill ? ServiceManager::Kickstart::restart : ServiceManager::Kickstart::start);
+    } catch (const ServiceError& e) {
+        failure = e.description();
+    }
+    if (self && failure)
+        error(QStringLiteral(" %1: launchctl failed - %2").arg(verb, *failure));
 }
 
 } // namespace pylon

@@ -15,7 +15,11 @@ AppServices::AppServices()
     , m_defaults(std::make_unique<UserDefaults>(m_environment.bundleIdentifier()))
     , m_services(createServiceManager(ServiceAgent::companion(m_environment, SystemInfo::dataHome()),
                                       m_loggers.companionManager))
-    , m_workspace(m_loggers.menubar) {}
+    , m_settingsPages(createSettingsPages())
+    , m_wording(createPlatformWording())
+    , m_workspace(m_loggers.menubar, m_settingsPages.get())
+    , m_loginStart(SystemInfo::configHome(), m_environment.bundleIdentifier(), m_environment.appDisplayName(),
+                   SystemInfo::currentExecutablePath()) {}
 
 AppServices::~AppServices() = default;
 

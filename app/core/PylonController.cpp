@@ -54,7 +54,8 @@ PylonController::PylonController(const ControllerContext& context, QObject* pare
     , m_clock(context.clock)
     , m_subscribeToAccessibility(context.subscribeToAccessibility)
     , m_log(context.loggers.menubar)
-    , m_companionManager(context.environment, context.services, context.defaults, context.loggers.companionManager)
+    , m_companionManager(new CompanionManager(context.environment, context.services, context.defaults,
+                                              context.loggers.companionManager, this))
     , m_abletonSetupManager(context.loggers.installer, context.workspace, liveOptionsOf(context))
     , m_dynamicStatus(new DynamicStatus(context.defaults, this))
     , m_alerts(new ControllerAlerts(this))
@@ -104,7 +105,9 @@ int PylonController::consecutiveFailures() const {
 
 QCoro::Task<> PylonController::runStartupSequence() {
     QPointer<PylonController> self(this);
-    ensureCompanionRunning();
+    co_await ensureCompanionRunning();
+    if (!self)
+        co_return;
     co_await refresh();
     if (!self)
         co_return;
@@ -113,8 +116,11 @@ QCoro::Task<> PylonController::runStartupSequence() {
         emit self->startupSequenceFinished();
 }
 
-void PylonController::ensureCompanionRunning() {
-    const LaunchOutcome outcome = m_companionManager.ensureRunningViaLaunchd();
+QCoro::Task<> PylonController::ensureCompanionRunning() {
+    QPointer<PylonController> self(this);
+    const LaunchOutcome outcome = co_await m_companionManager->ensureRunningViaLaunchd();
+    if (!self)
+        co_return;
     switch (outcome.kind) {
     case LaunchOutcome::Kind::failed: {
         const QString text = QStringLiteral("Companion registration failed: ") + outcome.message;
@@ -179,7 +185,7 @@ void PylonController::restartCompanion() {
     m_dynamicStatus->setIsStarting(true);
     m_poller->startingBegan();
     m_poller->resetFailures();
-    m_companionManager.restart();
+    m_companionManager->restart();
 }
 
 void PylonController::openLoginItemsSettings() {

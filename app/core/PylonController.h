@@ -61,7 +61,7 @@ public:
 
     DynamicStatus& dynamicStatus() { return *m_dynamicStatus; }
     const DynamicStatus& dynamicStatus() const override { return *m_dynamicStatus; }
-    CompanionManager& companionManager() { return m_companionManager; }
+    CompanionManager& companionManager() { return *m_companionManager; }
     const FileLogger& log() const { return m_log; }
 
     // The error alert's text while it is to be shown, and the approval alert; the views clear them
@@ -128,7 +128,7 @@ signals:
     void startupSequenceFinished();
 
 private:
-    void ensureCompanionRunning();
+    QCoro::Task<> ensureCompanionRunning();
     QCoro::Task<> runStartupSequence();
     QCoro::Task<> refreshLiveVersions();
     QCoro::Task<> detectLiveVersions();
@@ -143,7 +143,7 @@ private:
     std::function<std::unique_ptr<AccessibilityNotifications>()> m_subscribeToAccessibility;
     const FileLogger& m_log;
 
-    CompanionManager m_companionManager;
+    CompanionManager* m_companionManager;
     AbletonSetupManager m_abletonSetupManager;
     std::unique_ptr<PermissionObserver> m_permissionObserver;
     DynamicStatus* m_dynamicStatus;

@@ -8,21 +8,28 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <optional>
 
 namespace pylon {
 
-void performUninstallCleanup(CompanionManager& companionManager, UserDefaults& defaults,
-                             const UninstallLocations& locations, const FileLogger& log) {
+QCoro::Task<> performUninstallCleanup(CompanionManager& companionManager, UserDefaults& defaults,
+                                      UninstallLocations locations, const FileLogger& log) {
     log.info(QStringLiteral("Starting uninstall cleanup..."));
+    std::optional<QString> failure;
     try {
-        companionManager.unregisterAgent();
-        log.info(QStringLiteral("Launch agent unregistered"));
+        co_await companionManager.unregisterAgent();
     } catch (const ServiceError& e) {
-        log.error(QStringLiteral("Failed to unregister launch agent: ") + e.description());
+        failure = e.description();
     }
+    if (failure)
+        log.error(QStringLiteral("Failed to unregister launch agent: ") + *failure);
+    else
+        log.info(QStringLiteral("Launch agent unregistered"));
     deleteIfExists(locations.applicationSupport, QStringLiteral("Application Support"), log);
     deleteIfExists(locations.logs, QStringLiteral("Logs"), log);
     deleteIfExists(locations.caches, QStringLiteral("Cache"), log);
+    if (!locations.autostartEntry.isEmpty())
+        deleteIfExists(locations.autostartEntry, QStringLiteral("Autostart entry"), log);
     defaults.removePersistentDomain();
     defaults.synchronize();
     log.info(QStringLiteral("UserDefaults cleared"));

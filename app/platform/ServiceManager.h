@@ -5,6 +5,7 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <qcoro/qcorotask.h>
 #include <stdexcept>
 
 namespace pylon {
@@ -19,8 +20,10 @@ public:
 };
 
 // The operating system's service manager, for the companion's launch agent (a ServiceAgent: the
-// bundle's launch-agent plist and its label). Every call asks the system afresh; nothing is cached
-// between calls.
+// bundle's launch-agent plist and its label). What changes the system is asynchronous: the tasks
+// complete when the system has answered. status() answers from what the backend last learnt, which
+// it keeps current as the system reports changes, so the status poll never waits for the system.
+// A backend's tasks need the backend to outlive them.
 class ServiceManager {
 public:
     // Agent status values as the system reports them; other values may occur and are passed on.
@@ -52,11 +55,15 @@ public:
     // "systemd" or "process": which backend this is, for the log.
     virtual QString backendName() const = 0;
 
+    // The agent's status as last learnt from the system; never asks the system, never blocks.
     virtual qint64 status() = 0;
+    // Asks the system for the agent's status now; what it answers is status() from then on.
+    // Never throws: what cannot be learnt counts as not registered.
+    virtual QCoro::Task<qint64> queryStatus() = 0;
     // Registers the agent (and, as at login, starts it). Throws ServiceError.
-    virtual void registerAgent() = 0;
+    virtual QCoro::Task<> registerAgent() = 0;
     // Removes the registration (and stops the agent). Throws ServiceError.
-    virtual void unregisterAgent() = 0;
+    virtual QCoro::Task<> unregisterAgent() = 0;
     // Shows where the user approves login items; where there is no such place, does nothing.
     virtual void openLoginItemsSettings() = 0;
 
@@ -66,13 +73,14 @@ public:
         restart, // stop it first, then start it again (`launchctl kickstart -k`)
     };
 
-    // Asks the system to start the agent. Returns as soon as the request is launched, without
-    // waiting for its outcome. Throws ServiceError only when the request cannot be launched at all.
-    virtual void kickstart(Kickstart how) = 0;
+    // Asks the system to start the agent. Completes when the system has taken the request, which
+    // is not when the agent runs. Throws ServiceError when the request is refused or cannot be made.
+    virtual QCoro::Task<> kickstart(Kickstart how) = 0;
 };
 
 // The backend for this machine: PYLON_SERVICE_BACKEND=systemd|process forces one; otherwise
-// systemd when a systemd user manager answers, else the process backend. The choice is logged to
+// systemd when the session bus has a systemd user manager (org.freedesktop.systemd1) on it, else
+// the process backend. The choice is logged to
 // `log`, which also receives the backend's own messages and must outlive it.
 std::unique_ptr<ServiceManager> createServiceManager(const ServiceAgent& agent, const FileLogger& log);
 

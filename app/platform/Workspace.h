@@ -6,6 +6,7 @@
 namespace pylon {
 
 class FileLogger;
+class SettingsPages;
 
 // Opening things the way the desktop does: URLs in their handler, files in their default
 // application, folders in the file manager.
@@ -19,19 +20,25 @@ public:
     virtual bool revealFile(const QString& path) = 0;
 };
 
-// The desktop's workspace (xdg-open, the FileManager1 D-Bus service).
+// The desktop's workspace (xdg-open, the FileManager1 D-Bus service). The privacy panes of macOS's
+// System Settings ("x-apple.systempreferences:…?Privacy_Accessibility", "…?Privacy_Automation")
+// open the desktop's own settings page for the same concern through `settings`, where it has one.
 class DesktopWorkspace final : public Workspace {
 public:
-    // What cannot be opened here is logged to `log`, which must outlive the workspace.
-    explicit DesktopWorkspace(const FileLogger& log)
-        : m_log(log) {}
+    // What cannot be opened here is logged to `log`; both must outlive the workspace.
+    explicit DesktopWorkspace(const FileLogger& log, SettingsPages* settings = nullptr)
+        : m_log(log)
+        , m_settings(settings) {}
 
     bool openUrl(const QUrl& url) override;
     bool openFile(const QString& path) override;
     bool revealFile(const QString& path) override;
 
 private:
+    bool openSettingsLink(const QUrl& url);
+
     const FileLogger& m_log;
+    SettingsPages* m_settings;
 };
 
 } // namespace pylon

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <qcoro/qcorotask.h>
 #include <unistd.h>
 
 using namespace pylon;
@@ -89,7 +90,7 @@ private slots:
         Setup s;
         s.services.statusValue = status;
         s.services.unregisterError = QStringLiteral("not loaded");
-        QCOMPARE(s.manager.ensureRunningViaLaunchd(), LaunchOutcome::registered());
+        QCOMPARE(QCoro::waitFor(s.manager.ensureRunningViaLaunchd()), LaunchOutcome::registered());
         QCOMPARE(s.services.actions(), actions);
         QCOMPARE(s.defaults.string(key), std::optional<QString>(QStringLiteral("2.1.0-57")));
         const QStringList log = s.logMessages();
@@ -101,7 +102,8 @@ private slots:
 
     void missingCompanionExecutableFailsWithoutRegistering() {
         Setup s(QStringLiteral("net.ostrand.Pylon"), false);
-        QCOMPARE(s.manager.ensureRunningViaLaunchd(), LaunchOutcome::failed(QStringLiteral("Binary not found")));
+        QCOMPARE(QCoro::waitFor(s.manager.ensureRunningViaLaunchd()),
+                 LaunchOutcome::failed(QStringLiteral("Binary not found")));
         QVERIFY(s.services.actions().isEmpty());
         QVERIFY(!s.defaults.string(key));
         QCOMPARE(s.logMessages().last(),
@@ -111,7 +113,8 @@ private slots:
     void registrationErrorIsReturnedAndLogged() {
         Setup s;
         s.services.registerError = QStringLiteral("Operation not permitted");
-        QCOMPARE(s.manager.ensureRunningViaLaunchd(), LaunchOutcome::failed(QStringLiteral("Operation not permitted")));
+        QCOMPARE(QCoro::waitFor(s.manager.ensureRunningViaLaunchd()),
+                 LaunchOutcome::failed(QStringLiteral("Operation not permitted")));
         QVERIFY(!s.defaults.string(key));
         QCOMPARE(s.logMessages().last(),
                  QStringLiteral("[Pylon][CompanionManager] registration failed: Operation not permitted"));
@@ -123,7 +126,7 @@ private slots:
         s.defaults.setString(key, QStringLiteral("2.1.0-57"));
         s.defaults.synchronize();
         const QByteArray before = readFile(s.defaults.filePath());
-        QCOMPARE(s.manager.ensureRunningViaLaunchd(), LaunchOutcome::kickstarted());
+        QCOMPARE(QCoro::waitFor(s.manager.ensureRunningViaLaunchd()), LaunchOutcome::kickstarted());
         QCOMPARE(s.services.kickstarts.size(), 1);
         QCOMPARE(s.services.kickstarts.first(), ServiceManager::Kickstart::start);
         QVERIFY(s.services.actions().isEmpty());
@@ -145,7 +148,7 @@ private slots:
         s.services.statusValue = ServiceManager::enabled;
         if (stored)
             s.defaults.setString(key, *stored);
-        QCOMPARE(s.manager.ensureRunningViaLaunchd(), LaunchOutcome::registered());
+        QCOMPARE(QCoro::waitFor(s.manager.ensureRunningViaLaunchd()), LaunchOutcome::registered());
         QCOMPARE(s.services.actions(), (QStringList{"unregister", "register"}));
         QVERIFY(s.services.kickstarts.isEmpty());
         QCOMPARE(s.defaults.string(key), std::optional<QString>(QStringLiteral("2.1.0-57")));
@@ -158,7 +161,7 @@ private slots:
         Setup s;
         s.services.statusValue = ServiceManager::enabled;
         s.services.unregisterError = QStringLiteral("busy");
-        QCOMPARE(s.manager.ensureRunningViaLaunchd(), LaunchOutcome::failed(QStringLiteral("busy")));
+        QCOMPARE(QCoro::waitFor(s.manager.ensureRunningViaLaunchd()), LaunchOutcome::failed(QStringLiteral("busy")));
         QCOMPARE(s.services.actions(), QStringList{"unregister"});
         QVERIFY(!s.defaults.string(key));
         QCOMPARE(s.logMessages().last(), QStringLiteral("[Pylon][CompanionManager] re-registration failed: busy"));
@@ -168,7 +171,7 @@ private slots:
         Setup s;
         s.services.statusValue = ServiceManager::requiresApproval;
         s.defaults.setString(key, QStringLiteral("1.0.0-1"));
-        QCOMPARE(s.manager.ensureRunningViaLaunchd(), LaunchOutcome::requiresApproval());
+        QCOMPARE(QCoro::waitFor(s.manager.ensureRunningViaLaunchd()), LaunchOutcome::requiresApproval());
         QCOMPARE(s.defaults.string(key), std::optional<QString>(QStringLiteral("1.0.0-1")));
         QVERIFY(s.services.actions().isEmpty());
         QCOMPARE(s.logMessages().last(),
@@ -178,16 +181,17 @@ private slots:
     void unknownStatusFailsWithoutFurtherLog() {
         Setup s;
         s.services.statusValue = 7;
-        QCOMPARE(s.manager.ensureRunningViaLaunchd(), LaunchOutcome::failed(QStringLiteral("Unknown status: 7")));
+        QCOMPARE(QCoro::waitFor(s.manager.ensureRunningViaLaunchd()),
+                 LaunchOutcome::failed(QStringLiteral("Unknown status: 7")));
         QCOMPARE(s.logMessages(), QStringList{QStringLiteral("[Pylon][CompanionManager] ensureRunningViaLaunchd: "
                                                              "status=unknown(7), version=2.1.0-57, stored=nil")});
     }
 
     void developmentModeTagsEveryLineAndTargetsTheDevLabel() {
         Setup s(QStringLiteral("net.ostrand.Pylon-Dev"));
-        s.manager.restart();
+        QCoro::waitFor(s.manager.restart());
         QCOMPARE(s.services.kickstarts.first(), ServiceManager::Kickstart::restart);
-        s.manager.ensureRunningViaLaunchd();
+        QCoro::waitFor(s.manager.ensureRunningViaLaunchd());
         for (const QString& line : s.logMessages())
             QVERIFY2(line.startsWith(QStringLiteral("[Pylon-Dev][CompanionManager] ")), qPrintable(line));
     }
@@ -195,8 +199,8 @@ private slots:
     void launchFailuresAreOnlyLogged() {
         Setup s;
         s.services.kickstartError = QStringLiteral("No such file or directory");
-        s.manager.start();
-        s.manager.restart();
+        QCoro::waitFor(s.manager.start());
+        QCoro::waitFor(s.manager.restart());
         const QStringList log = s.logMessages();
         QCOMPARE(log.size(), 4);
         QCOMPARE(log[1], QStringLiteral("[Pylon][CompanionManager] start: launchctl failed - No such file or directory"));
@@ -209,11 +213,11 @@ private slots:
     void unregisterOfAnUnregisteredAgentDoesNothing() {
         Setup s;
         s.services.statusValue = ServiceManager::notRegistered;
-        s.manager.unregisterAgent();
+        QCoro::waitFor(s.manager.unregisterAgent());
         QVERIFY(s.services.actions().isEmpty());
         QVERIFY(s.logMessages().isEmpty());
         s.services.statusValue = ServiceManager::enabled;
-        s.manager.unregisterAgent();
+        QCoro::waitFor(s.manager.unregisterAgent());
         QCOMPARE(s.services.actions(), QStringList{"unregister"});
         QCOMPARE(s.logMessages(), QStringList{"[Pylon][CompanionManager] unregister: calling SMAppService.unregister()"});
     }

@@ -71,12 +71,13 @@ private slots:
         auto companionPid = [&]() -> qint64 {
             return readFile(pidFile).split(' ').value(0).trimmed().toLongLong();
         };
+        // Pylon first: while it runs, it starts the companion again.
         auto cleanup = qScopeGuard([&] {
-            stopCompanion(home);
             if (pylon.state() != QProcess::NotRunning) {
                 pylon.kill();
                 pylon.waitForFinished(2000);
             }
+            stopCompanion(home);
         });
 
         QVERIFY(readOutput().contains(QStringLiteral("Companion starting\u2026")) || pylon.waitForReadyRead(5000));
@@ -94,6 +95,13 @@ private slots:
         output.clear();
         QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
         QTRY_VERIFY_WITH_TIMEOUT(readOutput().contains(QStringLiteral("Companion not running")), 5000);
+
+        // The launch agent's KeepAlive: Pylon starts it again, and the views follow.
+        output.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(readOutput().contains(QStringLiteral("Companion running")), 10000);
+        QVERIFY(companionPid() > 0 && companionPid() != pid);
+        QVERIFY(QString::fromUtf8(readFile(home.dataHome() + QStringLiteral("/Pylon/logs/pylon-menubar.log")))
+                    .contains(QStringLiteral("process: companion %1 exited, starting it again in 500 ms").arg(pid)));
 
         pylon.terminate();
         QVERIFY(pylon.waitForFinished(1000));

@@ -25,7 +25,7 @@ private:
     time_point m_now = std::chrono::steady_clock::time_point(std::chrono::hours(1000));
 };
 
-// A service manager that records what it was asked and answers as scripted.
+// A service manager that records what it was asked and answers as scripted, at once.
 class FakeServiceManager final : public ServiceManager {
 public:
     QString backendName() const override { return QStringLiteral("fake"); }
@@ -33,23 +33,30 @@ public:
         calls << QStringLiteral("status");
         return statusValue;
     }
-    void registerAgent() override {
+    QCoro::Task<qint64> queryStatus() override {
+        calls << QStringLiteral("status");
+        co_return statusValue;
+    }
+    QCoro::Task<> registerAgent() override {
         calls << QStringLiteral("register");
         if (registerError)
             throw ServiceError(registerError->toStdString());
         statusValue = enabled;
+        co_return;
     }
-    void unregisterAgent() override {
+    QCoro::Task<> unregisterAgent() override {
         calls << QStringLiteral("unregister");
         if (unregisterError)
             throw ServiceError(unregisterError->toStdString());
         statusValue = notRegistered;
+        co_return;
     }
     void openLoginItemsSettings() override { calls << QStringLiteral("openLoginItems"); }
-    void kickstart(Kickstart how) override {
+    QCoro::Task<> kickstart(Kickstart how) override {
         kickstarts << how;
         if (kickstartError)
             throw ServiceError(kickstartError->toStdString());
+        co_return;
     }
 
     // The calls other than status(), in order.

@@ -7,6 +7,9 @@
 #include "platform/UserDefaults.h"
 #include "ui/updates/UpdateDialogs.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -254,6 +257,41 @@ private slots:
         QCOMPARE(controller.lastCheckTime(), std::optional(checksNow ? f.now : f.now.addSecs(-secondsSince)));
         if (checksNow)
             QCOMPARE(controller.timeUntilNextAutomaticCheck(), std::optional(std::chrono::milliseconds(86400s)));
+    }
+
+    // Without the hook the dialogs are real message boxes: the found update's box is found, read
+    // and answered with "Skip This Version", which is written to the settings; the up-to-date box
+    // is dismissed with Return.
+    void realDialogsAreAnsweredByTheirButtons() {
+        Fixture f;
+        Alerts::nextAnswer = nullptr;
+        const auto openBox = [] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+                    return box;
+            }
+            return static_cast<QMessageBox*>(nullptr);
+        };
+        f.server.body = appcast(feedItem("2.0"));
+        f.makeController().checkForUpdates();
+        QTRY_VERIFY_WITH_TIMEOUT(openBox(), 20000);
+        QMessageBox* found = openBox();
+        QVERIFY(found->informativeText().contains(QStringLiteral("2.0")));
+        QAbstractButton* skip = nullptr;
+        for (QAbstractButton* button : found->buttons())
+            skip = button->text() == QStringLiteral("Skip This Version") ? button : skip;
+        QVERIFY(skip);
+        skip->click();
+        QVERIFY(f.waitForFinishedChecks(1));
+        QCOMPARE(f.defaults.string(UpdateController::skippedVersionKey()), std::optional<QString>("2.0"));
+        QTRY_VERIFY(!openBox());
+
+        f.server.body = appcast(feedItem("1.9"));
+        f.controller->checkForUpdates();
+        QTRY_VERIFY_WITH_TIMEOUT(openBox(), 20000);
+        QTest::keyClick(openBox(), Qt::Key_Return);
+        QVERIFY(f.waitForFinishedChecks(2));
+        QTRY_VERIFY(!openBox());
     }
 
     void nothingIsFetchedUntilSwitchedOnNorAfterSwitchedOff() {

@@ -1,6 +1,7 @@
 #include "platform/Workspace.h"
 
 #include "foundation/FileLogger.h"
+#include "platform/SettingsPages.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -20,12 +21,22 @@ bool xdgOpen(const QString& target) {
 bool DesktopWorkspace::openUrl(const QUrl& url) {
     if (!url.isValid())
         return false;
-    // macOS System Settings panes have no counterpart here.
-    if (url.scheme() == QLatin1String("x-apple.systempreferences")) {
-        m_log.debug(QStringLiteral("No settings pane for ") + url.toString());
-        return false;
-    }
+    if (url.scheme() == QLatin1String("x-apple.systempreferences"))
+        return openSettingsLink(url);
     return xdgOpen(url.toString(QUrl::FullyEncoded));
+}
+
+bool DesktopWorkspace::openSettingsLink(const QUrl& url) {
+    std::optional<SettingsPage> page;
+    const QString pane = url.query();
+    if (pane == QLatin1String("Privacy_Accessibility"))
+        page = SettingsPage::accessibility;
+    else if (pane == QLatin1String("Privacy_Automation"))
+        page = SettingsPage::automation;
+    if (page && m_settings && m_settings->open(*page))
+        return true;
+    m_log.debug(QStringLiteral("No settings page here for ") + url.toString());
+    return false;
 }
 
 bool DesktopWorkspace::openFile(const QString& path) {

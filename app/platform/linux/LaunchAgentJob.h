@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <optional>
 
 namespace pylon {
 
@@ -20,7 +21,7 @@ struct LaunchAgentJob {
     bool runAtLoad = false;
     bool keepAlive = false;        // restart whenever it exits
     bool restartOnFailure = false; // KeepAlive { SuccessfulExit = false }: restart after a failure only
-    std::chrono::seconds throttle{5}; // ThrottleInterval, the pause before a restart
+    std::optional<std::chrono::seconds> throttle; // ThrottleInterval, the pause before a restart, if given
 
     // Reads the plist of `agent`. Throws ServiceError when it is missing, malformed or names no
     // program.

@@ -3,8 +3,8 @@
 #include "platform/linux/ProcessServiceManager.h"
 #include "platform/linux/SystemdServiceManager.h"
 
-#include <QProcess>
-#include <QStandardPaths>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <chrono>
 
 namespace pylon {
@@ -13,24 +13,18 @@ namespace {
 
 constexpr std::chrono::milliseconds probeTimeout{1000};
 
-// Whether a systemd user manager answers: in containers systemctl exists but finds no bus.
+// Whether the session bus has a systemd user manager on it. In containers and on CI there is no
+// bus, or a bus without systemd. Only the bus itself is asked, which answers at once.
 bool systemdUserManagerAnswers() {
-    const QString systemctl = QStandardPaths::findExecutable(QStringLiteral("systemctl"));
-    if (systemctl.isEmpty())
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
         return false;
-    QProcess probe;
-    probe.setProgram(systemctl);
-    probe.setArguments({QStringLiteral("--user"), QStringLiteral("show-environment")});
-    probe.setStandardInputFile(QProcess::nullDevice());
-    probe.setStandardOutputFile(QProcess::nullDevice());
-    probe.setStandardErrorFile(QProcess::nullDevice());
-    probe.start();
-    if (!probe.waitForFinished(int(probeTimeout.count()))) {
-        probe.kill();
-        probe.waitForFinished(int(probeTimeout.count()));
-        return false;
-    }
-    return probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
+    QDBusMessage probe =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    probe << QStringLiteral("org.freedesktop.systemd1");
+    const QDBusMessage reply = bus.call(probe, QDBus::Block, int(probeTimeout.count()));
+    return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool();
 }
 
 } // namespace
@@ -49,10 +43,10 @@ std::unique_ptr<ServiceManager> createServiceManager(const ServiceAgent& agent, 
         const QString ignored =
             forced.isEmpty() ? QString() : QStringLiteral("PYLON_SERVICE_BACKEND=%1 ignored, ").arg(forced);
         if (systemdUserManagerAnswers()) {
-            reason = ignored + QStringLiteral("the systemd user manager answered");
+            reason = ignored + QStringLiteral("the systemd user manager is on the session bus");
             manager = std::make_unique<SystemdServiceManager>(agent, log);
         } else {
-            reason = ignored + QStringLiteral("no systemd user manager answered");
+            reason = ignored + QStringLiteral("no systemd user manager on the session bus");
             manager = std::make_unique<ProcessServiceManager>(agent, log);
         }
     }

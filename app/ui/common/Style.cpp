@@ -74,11 +74,15 @@ void styleLabel(QLabel* label, TextStyle style, Tint tint) {
 
 void makeProminent(QPushButton* button) {
     const QColor accent = accentColor();
-    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: white; border: none;"
-                                         " border-radius: 5px; padding: 4px 14px; }"
-                                         "QPushButton:pressed { background-color: %2; }"
-                                         "QPushButton:disabled { background-color: %3; }")
+    // With the focus the border takes the window's text colour: dark on light windows, light on
+    // dark ones, and either way apart from the accent fill.
+    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: white; border: 2px solid %1;"
+                                         " border-radius: 5px; padding: 3px 12px; }"
+                                         "QPushButton:focus { border: 2px solid palette(window-text); outline: none; }"
+                                         "QPushButton:pressed { background-color: %2; border-color: %2; }"
+                                         "QPushButton:disabled { background-color: %3; border-color: %3; }")
                               .arg(accent.name(), accent.darker(125).name(), tintColor(Tint::gray).name()));
+    button->setFocusPolicy(Qt::StrongFocus);
     button->setDefault(true);
 }
 

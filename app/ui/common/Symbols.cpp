@@ -1,5 +1,6 @@
 #include "ui/common/Symbols.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
@@ -157,22 +158,47 @@ QPixmap symbolPixmap(Symbol symbol, const QColor& color, int size, qreal deviceP
     return bundledSymbolPixmap(symbol, color, size, devicePixelRatio);
 }
 
-QIcon trayIcon(bool darkPanel) {
-    const QString path = darkPanel ? QStringLiteral(":/pylon/icons/hand.point.up.fill-dark.svg")
-                                   : QStringLiteral(":/pylon/icons/hand.point.up.fill-light.svg");
+namespace {
+
+// The pointing hand as a silhouette, for texts that point to the tray item.
+QIcon handSilhouette() {
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64}) {
-        const QImage image = renderSvg(path, size);
+        const QImage image = renderSvg(QStringLiteral(":/pylon/icons/hand.point.up.fill-light.svg"), size);
         if (!image.isNull())
             icon.addPixmap(QPixmap::fromImage(image));
     }
     return icon;
 }
 
+} // namespace
+
+QIcon trayIcon(const QString& bundleIdentifier) {
+    const QString path = QStringLiteral(":/pylon/tray/") + bundleIdentifier + QStringLiteral("-tray.svg");
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64}) {
+        const QImage image = renderSvg(QFile::exists(path) ? path : QStringLiteral(":/pylon/tray/net.ostrand.Pylon-tray.svg"), size);
+        if (!image.isNull())
+            icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
+
+QIcon applicationIcon(const QString& bundleIdentifier) {
+    QIcon bundled;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString path = QStringLiteral(":/pylon/app/%1/%2.png").arg(size).arg(bundleIdentifier);
+        if (QFile::exists(path))
+            bundled.addFile(path, QSize(size, size));
+    }
+    // An installed icon theme may draw its own; the bundled drawings are used otherwise.
+    return QIcon::fromTheme(bundleIdentifier, bundled);
+}
+
 QPixmap namedSymbolPixmap(const QString& name, int size, const QColor& color, qreal devicePixelRatio) {
     if (name == trayHandName) {
         const int pixels = qMax(1, qRound(size * devicePixelRatio));
-        QImage hand = trayIcon(false).pixmap(QSize(pixels, pixels)).toImage();
+        QImage hand = handSilhouette().pixmap(QSize(pixels, pixels)).toImage();
         return tinted(hand, color, devicePixelRatio);
     }
     if (const std::optional<Symbol> symbol = symbolNamed(name))

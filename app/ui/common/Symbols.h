@@ -40,10 +40,13 @@ QPixmap symbolPixmap(Symbol symbol, const QColor& color, int size, qreal deviceP
 // Only the bundled drawing, never the theme's (for checking the drawings themselves).
 QPixmap bundledSymbolPixmap(Symbol symbol, const QColor& color, int size, qreal devicePixelRatio = 1.0);
 
-// The tray icon (a hand pointing up): dark on light panels, light on dark panels.
-QIcon trayIcon(bool darkPanel);
-// The symbol named `name` in `color` (see symbolNamed); "hand.point.up.fill" is the tray's hand, as
-// texts that point to the tray show it. Transparent for a name the interface does not have.
+// The tray icon of the bundle `bundleIdentifier` (a hand pointing up, white with a dark outline so
+// it reads on light and dark panels; amber for the development build).
+QIcon trayIcon(const QString& bundleIdentifier);
+// The application's icon for windows: the icon theme's, else the bundled hicolor drawings.
+QIcon applicationIcon(const QString& bundleIdentifier);
+// The symbol named `name` in `color` (see symbolNamed); "hand.point.up.fill" is the tray's hand as a
+// silhouette, as texts that point to the tray show it. Transparent for a name the interface does not have.
 QPixmap namedSymbolPixmap(const QString& name, int size, const QColor& color, qreal devicePixelRatio = 1.0);
 // Whether a panel drawn in `palette` counts as dark.
 bool isDarkPalette(const QPalette& palette);

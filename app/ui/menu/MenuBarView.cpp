@@ -1,6 +1,5 @@
 #include "ui/menu/MenuBarView.h"
 
-#include "core/ControllerAlerts.h"
 #include "core/ViewControllerProtocols.h"
 #include "status/DynamicStatus.h"
 #include "foundation/FileLogger.h"
@@ -9,7 +8,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
-#include <QMessageBox>
 #include <mutex>
 
 namespace pylon::ui {
@@ -40,8 +38,7 @@ MenuBarView::MenuBarView(MenuControllerProtocol& controller, const QString& appD
         });
     }
 
-    m_tray.setIcon(ui::trayIcon(isDarkPalette(QApplication::palette())));
-    m_tray.setToolTip(QStringLiteral("Pylon"));
+    setLook(ui::trayIcon(QStringLiteral("net.ostrand.Pylon")), QStringLiteral("Pylon"));
     m_tray.setContextMenu(&m_menu);
     // The item opens its menu on a plain click too, as a pull-down menu.
     connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
@@ -50,15 +47,16 @@ MenuBarView::MenuBarView(MenuControllerProtocol& controller, const QString& appD
     });
 
     connect(&m_controller.dynamicStatus(), &DynamicStatus::changed, this, &MenuBarView::render);
-    connect(&m_controller.alerts(), &ControllerAlerts::changed, this, &MenuBarView::updateAlerts);
     render();
-    updateAlerts();
 }
 
 MenuBarView::~MenuBarView() {
     m_tray.setContextMenu(nullptr);
-    if (m_box)
-        delete m_box.data();
+}
+
+void MenuBarView::setLook(const QIcon& icon, const QString& toolTip) {
+    m_tray.setIcon(icon);
+    m_tray.setToolTip(toolTip);
 }
 
 QAction* MenuBarView::quitAction() const {
@@ -99,54 +97,6 @@ void MenuBarView::render() {
         action->setEnabled(item.enabled());
         action->setShortcut(item.shortcut);
     }
-}
-
-void MenuBarView::updateAlerts() {
-    switch (m_shown) {
-    case ShownAlert::error:
-        // One message at a time: a later failure replaces the text of the open alert.
-        if (!m_controller.alerts().alertMessage()) {
-            if (m_box)
-                m_box->close();
-        } else if (m_box) {
-            m_box->setInformativeText(*m_controller.alerts().alertMessage());
-        }
-        return;
-    case ShownAlert::approval:
-        if (!m_controller.alerts().showLoginItemApprovalAlert() && m_box)
-            m_box->close();
-        return;
-    case ShownAlert::none:
-        break;
-    }
-
-    if (m_controller.alerts().alertMessage()) {
-        m_shown = ShownAlert::error;
-        const QPointer<QMessageBox> box =
-            Alerts::present(errorAlert(m_controller.alerts().alertMessage()), [this](int) { dismissError(); });
-        if (box)
-            m_box = box;
-    } else if (m_controller.alerts().showLoginItemApprovalAlert()) {
-        m_shown = ShownAlert::approval;
-        const QPointer<QMessageBox> box =
-            Alerts::present(loginItemApprovalAlert(), [this](int index) { dismissApproval(index); });
-        if (box)
-            m_box = box;
-    }
-}
-
-void MenuBarView::dismissError() {
-    m_shown = ShownAlert::none;
-    m_box = nullptr;
-    m_controller.alerts().setAlertMessage(std::nullopt);
-}
-
-void MenuBarView::dismissApproval(int buttonIndex) {
-    m_shown = ShownAlert::none;
-    m_box = nullptr;
-    if (buttonIndex == openSettingsButton)
-        m_controller.openLoginItemsSettings();
-    m_controller.alerts().setShowLoginItemApprovalAlert(false);
 }
 
 } // namespace pylon::ui

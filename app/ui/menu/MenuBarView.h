@@ -9,7 +9,6 @@
 #include <functional>
 
 class QAction;
-class QMessageBox;
 
 namespace pylon {
 class FileLogger;
@@ -19,8 +18,8 @@ class MenuControllerProtocol;
 namespace pylon::ui {
 
 // The tray item and its menu: the three status lines, "Open Pylon Window" and Quit, re-rendered on
-// every change of the status model, and the controller's two alerts (the error alert and the
-// login-item approval alert) shown while the controller raises them.
+// every change of the status model. A plain click opens the menu too. The controller's alerts are
+// the application's (the shell shows them), so they show without a tray as well.
 class MenuBarView : public QObject {
     Q_OBJECT
 public:
@@ -35,6 +34,8 @@ public:
     // The menu's entries in their order (separators included), for the shell and for tests.
     QList<QAction*> actions() const { return m_menu.actions(); }
     QAction* quitAction() const;
+    // The tray's icon and tooltip (the build mode's).
+    void setLook(const QIcon& icon, const QString& toolTip);
 
     // Puts the item in the tray, then runs onAppear.
     void show();
@@ -53,12 +54,7 @@ signals:
     void quitRequested();
 
 private:
-    enum class ShownAlert { none, error, approval };
-
     void render();
-    void updateAlerts();
-    void dismissError();
-    void dismissApproval(int buttonIndex);
 
     MenuControllerProtocol& m_controller;
     QString m_appDisplayName;
@@ -66,8 +62,6 @@ private:
     QMenu m_menu;
     QSystemTrayIcon m_tray{};
     QList<MenuItem> m_items;
-    ShownAlert m_shown = ShownAlert::none;
-    QPointer<QMessageBox> m_box;
 };
 
 } // namespace pylon::ui

@@ -5,18 +5,6 @@
 
 namespace pylon::ui {
 
-namespace {
-
-QString quoted(const QString& name) {
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
-QString settingsPath(const QString& pane) {
-    return QStringLiteral("open System Settings ") + rightArrow + QStringLiteral(" Privacy and Security ") +
-           rightArrow + QLatin1Char(' ') + pane;
-}
-
-} // namespace
 
 OnboardingNames OnboardingNames::from(const BuildEnvironment& environment) {
     return {environment.appDisplayName(), environment.companionDisplayName()};
@@ -51,53 +39,48 @@ EulaContent eulaContent() {
     };
 }
 
-PermissionPageContent permissionPageContent(OnboardingStep step, bool isGranted, const OnboardingNames& names) {
+PermissionPageContent permissionPageContent(OnboardingStep step, bool isGranted, const OnboardingNames& names,
+                                            const OnboardingPlatform& platform) {
+    const PlatformWording& wording = *platform.wording;
     PermissionPageContent page;
     page.isGranted = isGranted;
     page.button = primaryButtonText(step);
-    QList<InstructionLine> instructions;
-    QString settingsButton;
+    QList<GuidanceLine> guidance;
+    std::optional<QString> settingsButton;
     if (step == OnboardingStep::accessibility) {
         page.symbol = QStringLiteral("hand.tap");
         page.title = QStringLiteral("Accessibility");
-        page.description = QStringLiteral("Pylon uses Accessibility features to save your Live Set from your iPhone.");
+        page.description = wording.accessibilityDescription();
         page.grantedSentence = QStringLiteral("Accessibility permission granted.");
-        instructions = {
-            {QStringLiteral("If you're not prompted by Mac OS, ") + settingsPath(QStringLiteral("Accessibility")) +
-                 QStringLiteral(" and turn on ") + quoted(names.companionDisplayName) + QLatin1Char('.'),
-             TextTone::primary},
-        };
-        settingsButton = QStringLiteral("Open Accessibility Settings") + ellipsis;
+        guidance = wording.accessibilityInstructions(names.companionDisplayName);
+        if (platform.accessibilitySettings)
+            settingsButton = QStringLiteral("Open Accessibility Settings") + ellipsis;
     } else {
         page.symbol = QStringLiteral("applescript");
         page.title = QStringLiteral("Automation");
-        page.description = QStringLiteral("Pylon uses Automation to communicate with Ableton Live\n"
-                                          "so it can show you the name of the open Live Set.");
+        page.description = wording.automationDescription();
         page.grantedSentence = QStringLiteral("Automation permission granted.");
-        instructions = {
-            {QStringLiteral("You should be prompted to grant permissions. Click Allow to grant ") +
-                 quoted(names.appDisplayName) + QStringLiteral(" access to System Events."),
-             TextTone::primary},
-            {QStringLiteral("If you're not prompted by Mac OS, ") + settingsPath(QStringLiteral("Automation")) +
-                 QStringLiteral(" and turn on ") + quoted(names.appDisplayName) + QLatin1Char('.'),
-             TextTone::secondary},
-        };
-        settingsButton = QStringLiteral("Open Automation Settings") + ellipsis;
+        guidance = wording.automationInstructions(names.appDisplayName);
+        if (platform.automationSettings)
+            settingsButton = QStringLiteral("Open Automation Settings") + ellipsis;
     }
     if (!page.isGranted) {
-        page.instructions = instructions;
+        for (const GuidanceLine& line : guidance)
+            page.instructions << InstructionLine{line.text, line.secondary ? TextTone::secondary : TextTone::primary};
         page.settingsButton = settingsButton;
     }
     return page;
 }
 
-GetStartedContent getStartedContent() {
+GetStartedContent getStartedContent(const OnboardingPlatform& platform) {
+    const BackgroundPresence presence = platform.wording->backgroundPresence(platform.trayShown);
     return {
         QStringLiteral("Pylon & Ableton Live"),
         QStringLiteral("Just a couple more things to get started"),
         {
             {QStringLiteral("Get Pylon for iPhone"),
-             QStringLiteral("On your device, get on the same Wi-Fi network as this Mac. From the App Store, install:"),
+             QStringLiteral("On your device, get on the same Wi-Fi network as ") + platform.wording->thisComputer() +
+                 QStringLiteral(". From the App Store, install:"),
              QStringLiteral("Pylon - Ableton Live Remote"), std::nullopt},
             {QStringLiteral("Set up Live"),
              QStringLiteral("Open Ableton Live and go to Settings ") + rightArrow +
@@ -105,9 +88,9 @@ GetStartedContent getStartedContent() {
              std::nullopt, QStringLiteral("AbletonMidiSettings")},
         },
         QStringLiteral("Now you\u2019ve got a Pylon on Live!"),
-        QStringLiteral("Pylon runs quietly in your menu bar\u2014open the "),
-        QStringLiteral("hand.point.up.fill"),
-        QStringLiteral(" menu anytime."),
+        presence.before,
+        presence.symbol,
+        presence.after,
         primaryButtonText(OnboardingStep::getStarted),
     };
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/PlatformWording.h"
 #include "status/StatusResponse.h"
 #include "ui/onboarding/OnboardingPresenter.h"
 
@@ -19,6 +20,16 @@ struct OnboardingNames {
     QString appDisplayName;
     QString companionDisplayName;
     static OnboardingNames from(const BuildEnvironment& environment);
+};
+
+// What the platform says and offers on the pages: its wording (which must outlive the pages),
+// whether the desktop has an Accessibility and an Automation settings page to open, and whether
+// Pylon's tray item shows.
+struct OnboardingPlatform {
+    const PlatformWording* wording = nullptr;
+    bool accessibilitySettings = true;
+    bool automationSettings = true;
+    bool trayShown = true;
 };
 
 // How a text is coloured: the label colour, or the dimmer secondary colour.
@@ -72,7 +83,8 @@ struct PermissionPageContent {
     QString button;
 };
 // The page of `step` (automation or accessibility) in its granted or not-granted state.
-PermissionPageContent permissionPageContent(OnboardingStep step, bool isGranted, const OnboardingNames& names);
+PermissionPageContent permissionPageContent(OnboardingStep step, bool isGranted, const OnboardingNames& names,
+                                            const OnboardingPlatform& platform);
 
 struct GetStartedCard {
     QString title;
@@ -86,13 +98,13 @@ struct GetStartedContent {
     QString subtitle;
     QList<GetStartedCard> cards;
     QString closingTitle;
-    // One run of text with a symbol between the two halves.
+    // One run of text with a symbol between the two halves (no symbol: the first half alone).
     QString closingTextBefore;
     QString closingSymbol;
     QString closingTextAfter;
     QString button;
 };
-GetStartedContent getStartedContent();
+GetStartedContent getStartedContent(const OnboardingPlatform& platform);
 
 // The caption of the primary button at the foot of `step`'s page.
 QString primaryButtonText(OnboardingStep step);

@@ -13,7 +13,7 @@
 namespace pylon::ui {
 
 OnboardingEulaView::OnboardingEulaView(std::function<void()> onAccept, QWidget* parent)
-    : OnboardingPage(ui::eulaContent().button, std::move(onAccept), Scrolling::none, parent) {
+    : OnboardingPage(ui::eulaContent().button, std::move(onAccept), Scrolling::content, parent) {
     const EulaContent content = ui::eulaContent();
     QVBoxLayout* column = contentLayout();
 
@@ -25,6 +25,8 @@ OnboardingEulaView::OnboardingEulaView(std::function<void()> onAccept, QWidget* 
 
     m_agreement = new QTextBrowser;
     m_agreement->setObjectName(QStringLiteral("agreement"));
+    m_agreement->setAccessibleName(content.header);
+    m_agreement->setMinimumHeight(3 * m_agreement->fontMetrics().height());
     m_agreement->setFont(pageFont(PageFont::body));
     m_agreement->setOpenExternalLinks(true);
     m_agreement->setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
@@ -34,8 +36,11 @@ OnboardingEulaView::OnboardingEulaView(std::function<void()> onAccept, QWidget* 
 
     QLabel* note = makePageLabel(content.footerNote, PageFont::subheadline, TextTone::secondary);
     note->setObjectName(QStringLiteral("consentNote"));
-    note->setWordWrap(false);
-    footerLayout()->insertWidget(0, note);
+    // It wraps rather than being cut where a large font leaves it less than a line.
+    note->setWordWrap(true);
+    note->setMinimumWidth(note->fontMetrics().averageCharWidth() * 18);
+    footerLayout()->insertWidget(0, note, 1);
+    footerLayout()->setStretch(1, 0); // the note, not the spacer before the button, takes the room
 }
 
 void OnboardingEulaView::setEulaContent(const QString& text) {

@@ -11,11 +11,13 @@
 #include <QGridLayout>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTimer>
 
 namespace pylon::ui {
 
-OnboardingFlow::OnboardingFlow(OnboardingStore& store, OnboardingControllerProtocol& controller, std::function<void()> onComplete,
-                               const BuildEnvironment& environment, QWidget* parent)
+OnboardingFlow::OnboardingFlow(OnboardingStore& store, OnboardingControllerProtocol& controller,
+                               std::function<void()> onComplete, const BuildEnvironment& environment,
+                               const OnboardingPlatform& platform, QWidget* parent)
     : QWidget(parent)
     , m_store(store)
     , m_controller(controller)
@@ -28,13 +30,13 @@ OnboardingFlow::OnboardingFlow(OnboardingStore& store, OnboardingControllerProto
     m_intro = new OnboardingIntroView(m_resources.image(introContent().heroImage), next);
     m_eula = new OnboardingEulaView(next);
     m_automation = new OnboardingAutomationView(
-        names, [this] { m_controller.openAutomationSettings(); }, next);
+        names, platform, [this] { m_controller.openAutomationSettings(); }, next);
     m_accessibility = new OnboardingAccessibilityView(
-        names, [this] { m_controller.openAccessibilitySettings(); }, next);
-    m_getStarted = new OnboardingGetStartedView([this](const QString& name) { return m_resources.image(name); }, next);
+        names, platform, [this] { m_controller.openAccessibilitySettings(); }, next);
+    m_getStarted = new OnboardingGetStartedView([this](const QString& name) { return m_resources.image(name); },
+                                                platform, next);
 
     m_pages = new QStackedWidget;
-    m_pages->setFixedSize(BuildEnvironment::onboardingPageWidth, BuildEnvironment::onboardingPageHeight);
     for (QWidget* view :
          {static_cast<QWidget*>(m_intro), static_cast<QWidget*>(m_eula), static_cast<QWidget*>(m_automation),
           static_cast<QWidget*>(m_accessibility), static_cast<QWidget*>(m_getStarted)})
@@ -98,6 +100,18 @@ void OnboardingFlow::enter(OnboardingStep step) {
         m_controller.requestPermission(*permission);
     }
     emit stepChanged(step);
+}
+
+void OnboardingFlow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    QTimer::singleShot(0, this, [this] {
+        if (OnboardingPage* shown = currentPage(); shown && !shown->isAncestorOf(focusWidget()))
+            shown->primaryButton()->setFocus(Qt::OtherFocusReason);
+    });
+}
+
+void OnboardingFlow::setTrayShown(bool shown) {
+    m_getStarted->setTrayShown(shown);
 }
 
 void OnboardingFlow::redraw() {

@@ -26,7 +26,8 @@ class OnboardingStore;
 
 // The onboarding shown in the main window until the current licence agreement is accepted: welcome,
 // agreement, Automation, Accessibility (skipped while the companion reports its keyboard addon not
-// loaded) and the getting-started page, one fixed 480 × 620 page at a time, forward only.
+// loaded) and the getting-started page, one 480 × 620 page at a time (smaller where the screen is,
+// the page then scrolls), forward only.
 //
 // Accepting the agreement starts the controller. Showing the Accessibility page asks the companion to
 // prompt for the permission. The permission pages are redrawn for every new status document.
@@ -36,8 +37,9 @@ class OnboardingStore;
 class OnboardingFlow : public QWidget {
     Q_OBJECT
 public:
+    // `platform` says what the platform offers and how it words it (see OnboardingPlatform).
     OnboardingFlow(OnboardingStore& store, OnboardingControllerProtocol& controller, std::function<void()> onComplete,
-                   const BuildEnvironment& environment, QWidget* parent = nullptr);
+                   const BuildEnvironment& environment, const OnboardingPlatform& platform, QWidget* parent = nullptr);
     ~OnboardingFlow() override;
 
     OnboardingStep step() const { return m_presenter.step(); }
@@ -50,8 +52,16 @@ public:
     OnboardingAccessibilityView* accessibilityView() const { return m_accessibility; }
     OnboardingGetStartedView* getStartedView() const { return m_getStarted; }
 
+    // Whether Pylon's tray item shows: the last page says where Pylon lives accordingly.
+    void setTrayShown(bool shown);
+
 signals:
     void stepChanged(OnboardingStep step);
+
+protected:
+    // The page's primary button has the keyboard focus whenever the flow is shown, so Enter
+    // presses it on the first page too.
+    void showEvent(QShowEvent* event) override;
 
 private:
     void pressPrimary();

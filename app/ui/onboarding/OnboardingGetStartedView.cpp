@@ -15,28 +15,39 @@
 namespace pylon::ui {
 
 SymbolTextLabel::SymbolTextLabel(const QString& before, const QString& symbol, const QString& after, QWidget* parent)
-    : QWidget(parent)
-    , m_plain(before + QLatin1Char('[') + symbol + QLatin1Char(']') + after) {
+    : QWidget(parent) {
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
+    setText(before, symbol, after);
+}
+
+void SymbolTextLabel::setText(const QString& before, const QString& symbol, const QString& after) {
+    m_plain = symbol.isEmpty() ? before + after : before + QLatin1Char('[') + symbol + QLatin1Char(']') + after;
+    setAccessibleName(before + after);
     const QFont font = pageFont(PageFont::body);
+    m_document.clear();
     m_document.setDefaultFont(font);
     m_document.setDocumentMargin(0);
     const int size = QFontMetrics(font).ascent();
     const QUrl source(QStringLiteral("symbol:") + symbol);
-    m_document.setHtml(QStringLiteral("<p align=\"center\">%1<img src=\"%2\" width=\"%3\" height=\"%3\">%4</p>")
-                           .arg(before.toHtmlEscaped(), source.toString())
-                           .arg(size)
-                           .arg(after.toHtmlEscaped()));
+    const QString image = symbol.isEmpty() ? QString()
+                                           : QStringLiteral("<img src=\"%1\" width=\"%2\" height=\"%2\">")
+                                                 .arg(source.toString())
+                                                 .arg(size);
+    m_document.setHtml(QStringLiteral("<p align=\"center\">%1%2%3</p>")
+                           .arg(before.toHtmlEscaped(), image, after.toHtmlEscaped()));
     // After the text: setting it forgets earlier resources.
-    m_document.addResource(QTextDocument::ImageResource, source,
-                           namedSymbolPixmap(symbol, size, toneColor(TextTone::secondary), devicePixelRatioF()));
+    if (!symbol.isEmpty())
+        m_document.addResource(QTextDocument::ImageResource, source,
+                               namedSymbolPixmap(symbol, size, toneColor(TextTone::secondary), devicePixelRatioF()));
     QTextCursor all(&m_document);
     all.select(QTextCursor::Document);
     QTextCharFormat tone;
     tone.setForeground(toneColor(TextTone::secondary));
     all.mergeCharFormat(tone);
+    updateGeometry();
+    update();
 }
 
 QString SymbolTextLabel::plainText() const {
@@ -105,9 +116,11 @@ void RoundedImage::paintEvent(QPaintEvent*) {
 }
 
 OnboardingGetStartedView::OnboardingGetStartedView(const std::function<QPixmap(const QString&)>& images,
-                                                   std::function<void()> onFinish, QWidget* parent)
-    : OnboardingPage(getStartedContent().button, std::move(onFinish), Scrolling::content, parent) {
-    const GetStartedContent content = getStartedContent();
+                                                   const OnboardingPlatform& platform, std::function<void()> onFinish,
+                                                   QWidget* parent)
+    : OnboardingPage(getStartedContent(platform).button, std::move(onFinish), Scrolling::content, parent)
+    , m_platform(platform) {
+    const GetStartedContent content = getStartedContent(platform);
     QVBoxLayout* column = contentLayout();
 
     QVBoxLayout* heading = makePageHeading(content.title, content.subtitle);
@@ -137,11 +150,17 @@ OnboardingGetStartedView::OnboardingGetStartedView(const std::function<QPixmap(c
     QLabel* closingTitle = makePageLabel(content.closingTitle, PageFont::title2);
     closingTitle->setAlignment(Qt::AlignHCenter);
     closing->addWidget(closingTitle);
-    auto* closingText = new SymbolTextLabel(content.closingTextBefore, content.closingSymbol, content.closingTextAfter);
-    closingText->setObjectName(QStringLiteral("closingText"));
-    closing->addWidget(closingText);
+    m_closingText = new SymbolTextLabel(content.closingTextBefore, content.closingSymbol, content.closingTextAfter);
+    m_closingText->setObjectName(QStringLiteral("closingText"));
+    closing->addWidget(m_closingText);
     column->addLayout(closing);
     column->addStretch(1);
+}
+
+void OnboardingGetStartedView::setTrayShown(bool shown) {
+    m_platform.trayShown = shown;
+    const GetStartedContent content = getStartedContent(m_platform);
+    m_closingText->setText(content.closingTextBefore, content.closingSymbol, content.closingTextAfter);
 }
 
 } // namespace pylon::ui

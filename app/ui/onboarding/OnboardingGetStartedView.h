@@ -10,11 +10,13 @@ class QLabel;
 
 namespace pylon::ui {
 
-// A wrapping run of text with a symbol drawn inline, in the body font and secondary colour.
+// A wrapping run of text with a symbol drawn inline (none when `symbol` is empty), in the body font
+// and secondary colour.
 class SymbolTextLabel : public QWidget {
     Q_OBJECT
 public:
     SymbolTextLabel(const QString& before, const QString& symbol, const QString& after, QWidget* parent = nullptr);
+    void setText(const QString& before, const QString& symbol, const QString& after);
     // The text with the symbol's name in brackets where it is drawn.
     QString plainText() const;
 
@@ -55,13 +57,18 @@ class OnboardingGetStartedView : public OnboardingPage {
     Q_OBJECT
 public:
     // `images` gives the pixmap of an image asset by name (a null pixmap when missing).
-    OnboardingGetStartedView(const std::function<QPixmap(const QString&)>& images, std::function<void()> onFinish,
-                             QWidget* parent = nullptr);
+    OnboardingGetStartedView(const std::function<QPixmap(const QString&)>& images, const OnboardingPlatform& platform,
+                             std::function<void()> onFinish, QWidget* parent = nullptr);
 
     QList<RoundedImage*> images() const { return m_images; }
+    SymbolTextLabel* closingText() const { return m_closingText; }
+    // Says where Pylon lives for a tray item that shows, or not.
+    void setTrayShown(bool shown);
 
 private:
+    OnboardingPlatform m_platform;
     QList<RoundedImage*> m_images;
+    SymbolTextLabel* m_closingText = nullptr;
 };
 
 } // namespace pylon::ui

@@ -3,8 +3,10 @@
 #include "foundation/BuildEnvironment.h"
 #include "ui/onboarding/OnboardingStyle.h"
 
+#include <QAbstractButton>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
@@ -16,12 +18,14 @@ namespace {
 constexpr int itemSpacing = 24;
 constexpr int sidePadding = 32;
 constexpr int edgePadding = 24;
+// The narrowest a page becomes before the window scrolls it sideways.
+constexpr int narrowestWidth = 360;
 } // namespace
 
 OnboardingPage::OnboardingPage(const QString& buttonText, std::function<void()> onPrimary, Scrolling scrolling,
                                QWidget* parent)
     : QWidget(parent) {
-    setFixedSize(BuildEnvironment::onboardingPageWidth, BuildEnvironment::onboardingPageHeight);
+    setMaximumWidth(BuildEnvironment::onboardingPageWidth);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -56,6 +60,7 @@ OnboardingPage::OnboardingPage(const QString& buttonText, std::function<void()> 
     // A lone "&" would mark a mnemonic ("Accept & Continue").
     m_primaryButton = new QPushButton(QString(buttonText).replace(QLatin1Char('&'), QStringLiteral("&&")));
     m_primaryButton->setObjectName(QStringLiteral("primaryButton"));
+    m_primaryButton->setAccessibleName(buttonText);
     makeProminent(m_primaryButton);
     m_footerLayout->addWidget(m_primaryButton);
     column->addWidget(footer);
@@ -64,6 +69,30 @@ OnboardingPage::OnboardingPage(const QString& buttonText, std::function<void()> 
         if (onPrimary)
             onPrimary();
     });
+}
+
+QSize OnboardingPage::sizeHint() const {
+    return {BuildEnvironment::onboardingPageWidth, BuildEnvironment::onboardingPageHeight};
+}
+
+QSize OnboardingPage::minimumSizeHint() const {
+    // The footer and a few lines of content; the rest scrolls.
+    const int footer = m_footerLayout->parentWidget()->minimumSizeHint().height();
+    return {narrowestWidth, footer + 4 * fontMetrics().height()};
+}
+
+void OnboardingPage::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // A focused button other than the primary one is the one meant.
+        auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
+        QAbstractButton* target = focused && focused->isVisible() ? focused : m_primaryButton;
+        if (target->isEnabled()) {
+            target->animateClick();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 RoundedPanel::RoundedPanel(qreal radius, QWidget* parent)

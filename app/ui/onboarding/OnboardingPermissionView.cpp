@@ -16,6 +16,7 @@ constexpr int tileSize = 80;
 constexpr int tileMargin = 6; // room for the badge beyond the tile's corner
 constexpr int symbolSize = 48;
 constexpr int badgeSize = 24;
+constexpr int descriptionWidth = 400;
 const QString checkSymbol = QStringLiteral("checkmark.circle.fill");
 } // namespace
 
@@ -55,17 +56,20 @@ void PermissionTile::paintEvent(QPaintEvent*) {
 }
 
 OnboardingPermissionView::OnboardingPermissionView(OnboardingStep step, const OnboardingNames& names,
+                                                   const OnboardingPlatform& platform,
                                                    std::function<void()> onOpenSettings,
                                                    std::function<void()> onContinue, QWidget* parent)
-    : OnboardingPage(primaryButtonText(step), std::move(onContinue), Scrolling::none, parent)
+    : OnboardingPage(primaryButtonText(step), std::move(onContinue), Scrolling::content, parent)
     , m_step(step)
     , m_names(names)
-    , m_content(permissionPageContent(step, false, names)) {
+    , m_platform(platform)
+    , m_content(permissionPageContent(step, false, names, platform)) {
     setObjectName(stepName(step) + QStringLiteral("Page"));
     QVBoxLayout* column = contentLayout();
     column->addStretch(1);
 
     m_tile = new PermissionTile(m_content.symbol);
+    m_tile->setAccessibleName(m_content.title);
     column->addWidget(m_tile, 0, Qt::AlignHCenter);
 
     auto* heading = new QVBoxLayout;
@@ -73,10 +77,12 @@ OnboardingPermissionView::OnboardingPermissionView(OnboardingStep step, const On
     QLabel* title = makePageLabel(m_content.title, PageFont::largeTitle);
     title->setAlignment(Qt::AlignHCenter);
     heading->addWidget(title);
-    QLabel* description = makePageLabel(m_content.description, PageFont::body, TextTone::secondary);
+    QLabel* description = makePageLabel(lineBreaksThatFit(m_content.description, pageFont(PageFont::body),
+                                                          descriptionWidth),
+                                        PageFont::body, TextTone::secondary);
     description->setObjectName(QStringLiteral("description"));
     description->setAlignment(Qt::AlignHCenter);
-    description->setMaximumWidth(400);
+    description->setMaximumWidth(descriptionWidth);
     // Centred at most 400 wide; the label takes the width it may have, so its wrapped lines all show.
     auto* centred = new QHBoxLayout;
     centred->addStretch(0);
@@ -97,16 +103,18 @@ OnboardingPermissionView::OnboardingPermissionView(OnboardingStep step, const On
     grantedLayout->setSpacing(8);
     auto* check = new QLabel;
     check->setPixmap(namedSymbolPixmap(checkSymbol, 18, grantedColor(), devicePixelRatioF()));
+    check->setAccessibleName(QStringLiteral("Granted"));
     m_grantedLabel = makePageLabel(m_content.grantedSentence, PageFont::body);
     m_grantedLabel->setObjectName(QStringLiteral("grantedSentence"));
     m_grantedLabel->setWordWrap(false);
+
     grantedLayout->addStretch(1);
     grantedLayout->addWidget(check);
     grantedLayout->addWidget(m_grantedLabel);
     grantedLayout->addStretch(1);
     boxLayout->addWidget(m_grantedRow);
 
-    const PermissionPageContent notGranted = permissionPageContent(step, false, names);
+    const PermissionPageContent notGranted = permissionPageContent(step, false, names, platform);
     for (const InstructionLine& line : notGranted.instructions) {
         QLabel* label = makePageLabel(line.text, PageFont::body, line.tone);
         label->setObjectName(QStringLiteral("instruction"));
@@ -128,12 +136,13 @@ OnboardingPermissionView::OnboardingPermissionView(OnboardingStep step, const On
 }
 
 void OnboardingPermissionView::setGranted(bool granted) {
-    m_content = permissionPageContent(m_step, granted, m_names);
+    m_content = permissionPageContent(m_step, granted, m_names, m_platform);
     render();
 }
 
 void OnboardingPermissionView::render() {
     m_tile->setBadgeShown(m_content.isGranted);
+    m_tile->setAccessibleDescription(m_content.isGranted ? m_content.grantedSentence : QString());
     m_grantedRow->setVisible(m_content.isGranted);
     m_grantedLabel->setText(m_content.grantedSentence);
     for (int i = 0; i < m_instructionLabels.size(); ++i) {

@@ -31,8 +31,9 @@ private:
 class OnboardingPermissionView : public OnboardingPage {
     Q_OBJECT
 public:
-    OnboardingPermissionView(OnboardingStep step, const OnboardingNames& names, std::function<void()> onOpenSettings,
-                             std::function<void()> onContinue, QWidget* parent = nullptr);
+    OnboardingPermissionView(OnboardingStep step, const OnboardingNames& names, const OnboardingPlatform& platform,
+                             std::function<void()> onOpenSettings, std::function<void()> onContinue,
+                             QWidget* parent = nullptr);
 
     void setGranted(bool granted);
     bool isGranted() const { return m_content.isGranted; }
@@ -48,6 +49,7 @@ private:
 
     OnboardingStep m_step;
     OnboardingNames m_names;
+    OnboardingPlatform m_platform;
     PermissionPageContent m_content;
     PermissionTile* m_tile;
     QWidget* m_grantedRow;
@@ -59,18 +61,20 @@ private:
 class OnboardingAutomationView : public OnboardingPermissionView {
     Q_OBJECT
 public:
-    OnboardingAutomationView(const OnboardingNames& names, std::function<void()> onOpenSettings,
-                             std::function<void()> onContinue, QWidget* parent = nullptr)
-        : OnboardingPermissionView(OnboardingStep::automation, names, std::move(onOpenSettings), std::move(onContinue),
-                                   parent) {}
+    OnboardingAutomationView(const OnboardingNames& names, const OnboardingPlatform& platform,
+                             std::function<void()> onOpenSettings, std::function<void()> onContinue,
+                             QWidget* parent = nullptr)
+        : OnboardingPermissionView(OnboardingStep::automation, names, platform, std::move(onOpenSettings),
+                                   std::move(onContinue), parent) {}
 };
 
 class OnboardingAccessibilityView : public OnboardingPermissionView {
     Q_OBJECT
 public:
-    OnboardingAccessibilityView(const OnboardingNames& names, std::function<void()> onOpenSettings,
-                                std::function<void()> onContinue, QWidget* parent = nullptr)
-        : OnboardingPermissionView(OnboardingStep::accessibility, names, std::move(onOpenSettings),
+    OnboardingAccessibilityView(const OnboardingNames& names, const OnboardingPlatform& platform,
+                                std::function<void()> onOpenSettings, std::function<void()> onContinue,
+                                QWidget* parent = nullptr)
+        : OnboardingPermissionView(OnboardingStep::accessibility, names, platform, std::move(onOpenSettings),
                                    std::move(onContinue), parent) {}
 };
 

@@ -1,6 +1,7 @@
 #include "ui/onboarding/OnboardingStyle.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QVBoxLayout>
 #include <QPalette>
@@ -70,6 +71,16 @@ void setTone(QLabel* label, TextTone tone) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, toneColor(tone));
     label->setPalette(palette);
+}
+
+QString lineBreaksThatFit(const QString& text, const QFont& font, int width) {
+    const QFontMetrics metrics(font);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        if (metrics.horizontalAdvance(line) > width)
+            return lines.join(QLatin1Char(' '));
+    }
+    return text;
 }
 
 } // namespace pylon::ui

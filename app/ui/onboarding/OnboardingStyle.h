@@ -31,4 +31,8 @@ QLabel* makePageLabel(const QString& text, PageFont font, TextTone tone = TextTo
 QVBoxLayout* makePageHeading(const QString& title, const QString& subtitle);
 void setTone(QLabel* label, TextTone tone);
 
+// `text` with its line breaks kept only when each of its lines fits `width` in `font`; otherwise
+// they become spaces, so a wrapped line does not leave a lone word behind a forced break.
+QString lineBreaksThatFit(const QString& text, const QFont& font, int width);
+
 } // namespace pylon::ui

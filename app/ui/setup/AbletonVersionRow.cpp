@@ -50,6 +50,7 @@ void AbletonVersionRow::update(const AbletonVersion& version, const StatusFacts&
         m_header = header;
         m_symbol->setSymbol(header.symbol, header.tint);
         m_text->setText(header.text);
+        m_disclosure->setAccessibleTitle(header.text);
         styleLabel(m_text, TextStyle::body, header.secondaryText ? Tint::secondary : Tint::primary);
     }
     RowContent content = rowContent(version, installing);

@@ -66,7 +66,7 @@ ActionsView::ActionsView(SetupViewControllerProtocol& controller, const QPixmap&
 }
 
 void ActionsView::setState(const CompanionState& state, std::optional<AbletonCondition> liveCondition) {
-    ActionsContent content = actionsContent(state, liveCondition);
+    ActionsContent content = actionsContent(state, liveCondition, m_guidance);
     if (m_built && content == m_content)
         return;
     m_content = std::move(content);

@@ -38,6 +38,8 @@ public:
 
     // Redraws for the state; widgets are rebuilt only when what they show changes.
     void setState(const CompanionState& state, std::optional<AbletonCondition> liveCondition);
+    // What the platform offers for missing permissions; takes effect at the next setState().
+    void setGuidance(const PermissionGuidance& guidance) { m_guidance = guidance; }
     const ActionsContent& content() const { return m_content; }
 
 private:
@@ -46,6 +48,7 @@ private:
     SetupViewControllerProtocol& m_controller;
     QPixmap m_setupPicture;
     ActionsContent m_content;
+    PermissionGuidance m_guidance;
     QWidget* m_body = nullptr;
     bool m_built = false;
 };

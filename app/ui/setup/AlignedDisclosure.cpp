@@ -3,6 +3,7 @@
 #include "ui/common/SymbolView.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QVBoxLayout>
 
@@ -22,7 +23,14 @@ AlignedDisclosure::AlignedDisclosure(bool expanded, QWidget* parent)
     layout->setSpacing(6);
 
     m_header = new QWidget(this);
+    m_header->setObjectName(QStringLiteral("disclosureHeader"));
     m_header->setCursor(Qt::PointingHandCursor);
+    // Reached with Tab; Space or Enter toggles it, Right expands and Left collapses it. The focus
+    // shows as a ring in the highlight colour.
+    m_header->setFocusPolicy(Qt::StrongFocus);
+    m_header->setAttribute(Qt::WA_StyledBackground);
+    m_header->setStyleSheet(QStringLiteral("#disclosureHeader { border: 2px solid transparent; border-radius: 4px; }"
+                                           "#disclosureHeader:focus { border-color: palette(highlight); }"));
     m_header->installEventFilter(this);
     auto* headerRow = new QHBoxLayout(m_header);
     headerRow->setContentsMargins(0, 2, 0, 2);
@@ -60,6 +68,16 @@ void AlignedDisclosure::setLabel(QWidget* label) {
     replace(m_label, label, m_labelSlot);
 }
 
+void AlignedDisclosure::setAccessibleTitle(const QString& title) {
+    m_title = title;
+    updateAccessibleText();
+}
+
+void AlignedDisclosure::updateAccessibleText() {
+    m_header->setAccessibleName(m_title);
+    m_header->setAccessibleDescription(m_expanded ? QStringLiteral("Expanded") : QStringLiteral("Collapsed"));
+}
+
 void AlignedDisclosure::setContent(QWidget* content) {
     replace(m_content, content, m_contentSlot);
 }
@@ -69,11 +87,29 @@ void AlignedDisclosure::setExpanded(bool expanded) {
         return;
     m_expanded = expanded;
     m_chevron->setSymbol(chevronFor(expanded), Tint::secondary);
+    updateAccessibleText();
     m_contentArea->setVisible(expanded);
     emit expandedChanged(expanded);
 }
 
 bool AlignedDisclosure::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_header && event->type() == QEvent::KeyPress) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Space:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            toggle();
+            return true;
+        case Qt::Key_Right:
+            setExpanded(true);
+            return true;
+        case Qt::Key_Left:
+            setExpanded(false);
+            return true;
+        default:
+            break;
+        }
+    }
     if (watched == m_header && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton && m_header->rect().contains(mouse->position().toPoint())) {

@@ -9,7 +9,8 @@ namespace pylon::ui {
 class SymbolView;
 
 // A disclosure group drawn as a header row (a chevron, then the label) with its content below,
-// aligned with the label. Clicking anywhere on the header row toggles it.
+// aligned with the label. Clicking anywhere on the header row toggles it; so do Space and Enter
+// while the header has the keyboard focus (Right expands, Left collapses).
 class AlignedDisclosure : public QWidget {
     Q_OBJECT
 public:
@@ -24,6 +25,8 @@ public:
     // Takes ownership; a previous label or content is let go later (it may be mid-click).
     void setLabel(QWidget* label);
     void setContent(QWidget* content);
+    // What a screen reader calls the header (its state is said as its description).
+    void setAccessibleTitle(const QString& title);
     QWidget* content() const { return m_content; }
 
     bool isExpanded() const { return m_expanded; }
@@ -38,6 +41,7 @@ protected:
 
 private:
     void replace(QWidget*& slot, QWidget* replacement, QVBoxLayout* into);
+    void updateAccessibleText();
 
     bool m_expanded;
     QWidget* m_header;
@@ -47,6 +51,7 @@ private:
     QWidget* m_contentArea;
     QVBoxLayout* m_contentSlot;
     QWidget* m_content = nullptr;
+    QString m_title;
 };
 
 } // namespace pylon::ui

@@ -107,6 +107,11 @@ MainConnectionSection::Caption MainConnectionSection::addCaption(QGridLayout* gr
     return {title, status};
 }
 
+void MainConnectionSection::setGuidance(const PermissionGuidance& guidance) {
+    m_actions->setGuidance(guidance);
+    render();
+}
+
 void MainConnectionSection::render() {
     const CompanionState state = m_status.companionState();
     const StatusFacts facts = statusFacts(m_status.lastResponse());
@@ -124,6 +129,13 @@ void MainConnectionSection::render() {
         labels->title->setText(caption->title);
         labels->status->setText(caption->status);
     }
+    // Drawn as symbols only, so what they show is said to screen readers in words.
+    m_liveBox->setAccessibleName(m_content.live.status);
+    m_liveLink->setAccessibleName(facts.liveRunning() ? QStringLiteral("Live linked") : QStringLiteral("Live not linked"));
+    m_mac->setAccessibleName(m_content.mac.title + QStringLiteral(": ") + m_content.mac.status);
+    m_phoneLink->setAccessibleName(facts.phoneLinked() ? QStringLiteral("Phone linked")
+                                                       : QStringLiteral("Phone not linked"));
+    m_phone->setAccessibleName(m_content.phone.title + QStringLiteral(": ") + m_content.phone.status);
     m_actions->setState(state, facts.liveCondition);
 }
 

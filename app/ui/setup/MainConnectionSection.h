@@ -57,6 +57,8 @@ public:
                           const QPixmap& setupPicture = {}, QWidget* parent = nullptr);
 
     const ConnectionContent& content() const { return m_content; }
+    // What the platform offers for missing permissions (see PermissionGuidance).
+    void setGuidance(const PermissionGuidance& guidance);
     LiveBoxView* liveBox() const { return m_liveBox; }
     SymbolView* liveLink() const { return m_liveLink; }
     SymbolView* mac() const { return m_mac; }

@@ -128,7 +128,33 @@ const ActionsBlock& restartNote() {
 
 } // namespace
 
-ActionsContent actionsContent(const CompanionState& state, std::optional<AbletonCondition> liveCondition) {
+namespace {
+
+// The permission blocks for what this desktop offers: no button without a settings page, and the
+// platform's explanation after the Accessibility block.
+QList<ActionsBlock> permissionBlocks(bool accessibility, bool automation, const PermissionGuidance& guidance) {
+    QList<ActionsBlock> blocks;
+    if (accessibility) {
+        ActionsBlock block = accessibilityBlock();
+        if (!guidance.accessibilitySettings)
+            block.button.reset();
+        blocks << block;
+        if (!guidance.accessibilityHelp.isEmpty())
+            blocks << ActionsBlock{std::nullopt, guidance.accessibilityHelp, true};
+    }
+    if (automation) {
+        ActionsBlock block = automationBlock();
+        if (!guidance.automationSettings)
+            block.button.reset();
+        blocks << block;
+    }
+    return blocks << restartNote();
+}
+
+} // namespace
+
+ActionsContent actionsContent(const CompanionState& state, std::optional<AbletonCondition> liveCondition,
+                              const PermissionGuidance& guidance) {
     ActionsContent content;
     switch (state.kind()) {
     case Kind::running:
@@ -139,13 +165,13 @@ ActionsContent actionsContent(const CompanionState& state, std::optional<Ableton
         content.blocks = {{std::nullopt, QStringLiteral("Starting companion") + ellipsis, false}};
         break;
     case Kind::runningNeedsAccessibility:
-        content.blocks = {accessibilityBlock(), restartNote()};
+        content.blocks = permissionBlocks(true, false, guidance);
         break;
     case Kind::runningNeedsAutomation:
-        content.blocks = {automationBlock(), restartNote()};
+        content.blocks = permissionBlocks(false, true, guidance);
         break;
     case Kind::runningNeedsBothPermissions:
-        content.blocks = {accessibilityBlock(), automationBlock(), restartNote()};
+        content.blocks = permissionBlocks(true, true, guidance);
         break;
     case Kind::notRunning:
         content.blocks = {{SetupButton{QStringLiteral("Start"), SetupOperation::restartCompanion, true}, {}, false}};

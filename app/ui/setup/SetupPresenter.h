@@ -89,7 +89,18 @@ struct ActionsContent {
 };
 inline constexpr int blockSpacing = 8;
 
-ActionsContent actionsContent(const CompanionState& state, std::optional<AbletonCondition> liveCondition);
+// What the platform offers for a missing permission: whether the desktop has a settings page to
+// open for it (a button is shown only then), and a further explanation below the Accessibility
+// block (empty: none). The defaults are the design's: both pages, no further text.
+struct PermissionGuidance {
+    bool accessibilitySettings = true;
+    bool automationSettings = true;
+    QString accessibilityHelp;
+    bool operator==(const PermissionGuidance&) const = default;
+};
+
+ActionsContent actionsContent(const CompanionState& state, std::optional<AbletonCondition> liveCondition,
+                              const PermissionGuidance& guidance = {});
 
 // The texts of the setup help.
 QString setupHelpText();

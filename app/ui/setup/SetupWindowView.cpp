@@ -63,6 +63,10 @@ SetupWindowView::SetupWindowView(DynamicStatus& status, SetupViewControllerProto
     }
 }
 
+void SetupWindowView::setGuidance(const PermissionGuidance& guidance) {
+    m_connection->setGuidance(guidance);
+}
+
 void SetupWindowView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous() && m_onAppear)

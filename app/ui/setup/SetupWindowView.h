@@ -13,6 +13,7 @@ namespace pylon::ui {
 
 class AbletonInstancesSection;
 class MainConnectionSection;
+struct PermissionGuidance;
 
 // The setup window's content: the devices with the next thing to do, the Live User Libraries and,
 // in the development build, the developer row. 720 pixels wide, as high as its content. It follows
@@ -32,6 +33,8 @@ public:
     static QPixmap setupPicture(const QString& bundlePath);
 
     MainConnectionSection* connectionSection() const { return m_connection; }
+    // What the platform offers for missing permissions (see PermissionGuidance).
+    void setGuidance(const PermissionGuidance& guidance);
     AbletonInstancesSection* instancesSection() const { return m_instances; }
     // Only in the development build; null otherwise.
 

@@ -2,8 +2,7 @@
 
 #include "ui/common/Symbols.h"
 
-#include <QGuiApplication>
-#include <QPalette>
+#include <QCursor>
 
 namespace pylon::ui {
 
@@ -14,10 +13,21 @@ OnboardingMenuContent::OnboardingMenuContent(const QString& appDisplayName, QObj
     QAction* quit = m_menu.addAction(QStringLiteral("Quit ") + appDisplayName, this,
                                      &OnboardingMenuContent::quitRequested);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    const bool darkPanel = QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
-    m_tray.setIcon(pylon::ui::trayIcon(darkPanel));
-    m_tray.setToolTip(QStringLiteral("Pylon"));
+    setLook(pylon::ui::trayIcon(QStringLiteral("net.ostrand.Pylon")), QStringLiteral("Pylon"));
     m_tray.setContextMenu(&m_menu);
+    connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger && !m_menu.isVisible())
+            m_menu.popup(QCursor::pos());
+    });
+}
+
+OnboardingMenuContent::~OnboardingMenuContent() {
+    m_tray.setContextMenu(nullptr);
+}
+
+void OnboardingMenuContent::setLook(const QIcon& icon, const QString& toolTip) {
+    m_tray.setIcon(icon);
+    m_tray.setToolTip(toolTip);
 }
 
 } // namespace pylon::ui

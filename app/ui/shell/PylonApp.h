@@ -14,14 +14,21 @@ class UpdateController;
 
 namespace ui {
 
+class ControllerAlertsPresenter;
 class MainWindow;
 class MenuBarView;
 class OnboardingMenuContent;
 class OnboardingStore;
+class LoginStartItem;
+class TrayHostWatch;
 
 // The application as a whole: the onboarding store, the controller and the update controller,
 // the main window (onboarding until it is complete, then the setup window) with its menus, the
-// tray item, URLs of the application's scheme and the uninstall.
+// tray item, the controller's alerts, URLs of the application's scheme and the uninstall.
+//
+// Without a tray host the window is the way in: closing it leaves Pylon running (said once, the
+// first time), a later launch brings it forward, alerts open over it. A tray host that appears
+// later gets the tray item then.
 class PylonApp : public QObject {
     Q_OBJECT
 public:
@@ -49,6 +56,10 @@ public:
     MainWindow& mainWindow() { return *m_window; }
     MenuBarView* menuBarView() const;
     OnboardingMenuContent* onboardingMenu() const;
+    bool isTrayShown() const { return m_trayAvailable; }
+
+    // The user-defaults key recording that the window's first close without a tray was explained.
+    static inline const QString keepsRunningNoticeKey = QStringLiteral("pylon.shell.keepsRunningNoticeShown");
 
 signals:
     // The uninstall clean-up has run; the application is about to quit.
@@ -57,8 +68,12 @@ signals:
 private:
     void showContent();
     void showTray();
+    void hideTray();
     void completeOnboarding();
     void onApplicationStateChanged(Qt::ApplicationState state);
+    void onTrayHostChanged(bool available);
+    void onWindowClosed();
+    QWidget* alertHost();
 
     AppServices& m_services;
     const BuildEnvironment& m_environment;
@@ -66,6 +81,9 @@ private:
     std::unique_ptr<PylonController> m_controller;
     std::unique_ptr<UpdateController> m_updates;
     std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<TrayHostWatch> m_trayWatch;
+    std::unique_ptr<ControllerAlertsPresenter> m_alerts;
+    LoginStartItem* m_loginStartItem;
     QPointer<MenuBarView> m_menuBar;
     QPointer<OnboardingMenuContent> m_onboardingMenu;
     bool m_trayAvailable = false;

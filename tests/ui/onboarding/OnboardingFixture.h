@@ -2,6 +2,7 @@
 
 #include "ControllerSurroundings.h"
 #include "status/StatusCodec.h"
+#include "platform/mac/MacWording.h"
 #include "ui/onboarding/OnboardingFlow.h"
 #include "ui/onboarding/OnboardingPage.h"
 #include "ui/onboarding/OnboardingStore.h"
@@ -60,7 +61,8 @@ struct OnboardingFixture : ControllerSurroundings {
     // Builds and shows the flow (once the test has arranged the bundle and the status).
     ui::OnboardingFlow& makeFlow() {
         const auto complete = [this] { ++completions; store->completeOnboarding(); };
-        flow = std::make_unique<ui::OnboardingFlow>(*store, *controller, complete, environment);
+        flow = std::make_unique<ui::OnboardingFlow>(*store, *controller, complete, environment,
+                                                    ui::OnboardingPlatform{&wording});
         QObject::connect(flow.get(), &ui::OnboardingFlow::stepChanged, [this](auto step) { steps << stepName(step); });
         flow->show();
         return *flow;
@@ -84,6 +86,8 @@ struct OnboardingFixture : ControllerSurroundings {
     std::unique_ptr<ui::OnboardingStore> store;
     int completions = 0;
     QStringList steps; // the names of the steps the flow went to
+    // The design's wording, with every settings page and a tray.
+    MacWording wording;
     std::unique_ptr<ui::OnboardingFlow> flow;
 };
 

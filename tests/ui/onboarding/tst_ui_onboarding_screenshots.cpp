@@ -16,6 +16,7 @@ private slots:
         QVERIFY(QDir().mkpath(directory));
         OnboardingFixture f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.makeFlow()));
+        f.flow->resize(f.flow->sizeHint()); // the size the pages ask for, whatever the screen
         const std::pair<QString, std::optional<pylon::CompanionStatusResponse>> pages[] = {
             {"1-intro", std::nullopt},
             {"2-eula", std::nullopt},

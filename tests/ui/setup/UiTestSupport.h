@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/common/UiText.h"
+
 #include "TemporaryHome.h"
 #include "TestBundle.h"
 #include "foundation/BuildEnvironment.h"
@@ -122,7 +124,7 @@ struct Window {
     QPushButton* button(const QString& text) {
         QList<QPushButton*> found;
         for (QPushButton* button : view->findChildren<QPushButton*>()) {
-            if (button->isVisibleTo(view.get()) && button->text() == text)
+            if (button->isVisibleTo(view.get()) && ui::withoutMnemonic(button->text()) == text)
                 found << button;
         }
         return found.size() == 1 ? found.first() : nullptr;

@@ -8,6 +8,7 @@
 #include "ui/common/Alerts.h"
 #include "ui/common/SymbolView.h"
 #include "ui/menu/MenuBarView.h"
+#include "ui/shell/ControllerAlertsPresenter.h"
 #include "ui/setup/DevModeButtonsView.h"
 #include "ui/setup/LiveSetupHelpView.h"
 #include "ui/setup/MainConnectionSection.h"
@@ -54,13 +55,16 @@ struct Menu : ControllerSurroundings {
         : ControllerSurroundings(development ? QStringLiteral("net.ostrand.Pylon-Dev")
                                              : QStringLiteral("net.ostrand.Pylon"))
         , controller(context()) {}
+    // The tray menu, and the controller's alerts as the application shows them beside it.
     MenuBarView& makeView(std::function<void()> onAppear = {}) {
         view = std::make_unique<MenuBarView>(controller, environment.appDisplayName(), onAppear);
+        alerts = std::make_unique<ControllerAlertsPresenter>(controller, [] { return nullptr; });
         return *view;
     }
     DynamicStatus& status() { return controller.dynamicStatus(); }
     PylonController controller;
     std::unique_ptr<MenuBarView> view;
+    std::unique_ptr<ControllerAlertsPresenter> alerts;
 };
 
 QMessageBox* openMessageBox() {

@@ -42,4 +42,7 @@ inline QStringList systemLog(const MessageCapture& capture, const QString& categ
 // data folder.
 std::unique_ptr<QObject> makeUrlAndUninstallTest();
 std::unique_ptr<QObject> makeSingleInstanceTest();
+std::unique_ptr<QObject> makeSaveReportTest();
+std::unique_ptr<QObject> makeTraylessTest();
 std::unique_ptr<QObject> makeFirstRunTest();
+std::unique_ptr<QObject> makeLoginStartItemTest();

@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     int failures = 0;
-    for (const auto& make : {makeUrlAndUninstallTest, makeSingleInstanceTest, makeFirstRunTest})
+    for (const auto& make : {makeUrlAndUninstallTest, makeSingleInstanceTest, makeSaveReportTest, makeTraylessTest, makeFirstRunTest,
+                              makeLoginStartItemTest})
         failures += QTest::qExec(make().get(), argc, argv);
     return failures == 0 ? 0 : 1;
 }

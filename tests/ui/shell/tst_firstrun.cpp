@@ -4,6 +4,7 @@
 #include "platform/SystemInfo.h"
 #include "platform/UserDefaults.h"
 #include "ui/common/Alerts.h"
+#include "ui/common/UiText.h"
 #include "ui/onboarding/OnboardingFlow.h"
 #include "ui/onboarding/OnboardingPage.h"
 #include "ui/onboarding/OnboardingStore.h"
@@ -11,9 +12,11 @@
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/PylonApp.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -31,15 +34,27 @@ QString menuBar(MainWindow& window) {
     for (const QAction* menu : window.menuBar()->actions()) {
         QStringList entries;
         for (const QAction* entry : menu->menu()->actions())
-            entries << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
-        menus << menu->text() + QStringLiteral(": ") + entries.join(QStringLiteral(", "));
+            entries << (entry->isSeparator() ? QStringLiteral("-") : withoutMnemonic(entry->text()));
+        menus << withoutMnemonic(menu->text()) + QStringLiteral(": ") + entries.join(QStringLiteral(", "));
     }
     return menus.join(QStringLiteral("; "));
 }
 
+// On Linux the text says how Pylon itself is removed (the macOS wording is checked with the wordings).
+// The message box titled `title` that is open now, if any.
+QMessageBox* openBox(const QString& title) {
+    QApplication::processEvents();
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible() && box->text() == title)
+            return box;
+    }
+    return nullptr;
+}
+
 const AlertContent uninstallConfirmation{"Uninstall Pylon?",
-                                         "This will stop the background service and remove all app data. You can "
-                                         "delete the app from Applications afterward.",
+                                         "This will stop the background service and remove all app data. Afterward, "
+                                         "remove Pylon with your package manager, or with make uninstall if you "
+                                         "installed it from source.",
                                          {{"Uninstall", false}, {"Cancel", true}},
                                          true};
 
@@ -59,7 +74,7 @@ private slots:
         QCOMPARE(window.windowTitle(), QStringLiteral("Pylon"));
         MainWindow development(QStringLiteral("Pylon-Dev")); // whose menus name the application
         QCOMPARE(menuBar(development),
-                 QStringLiteral("Pylon-Dev: Check for Updates\u2026, -, Uninstall Pylon-Dev\u2026, -, Quit Pylon-Dev; "
+                 QStringLiteral("Pylon-Dev: Check for Updates\u2026, Start at Login, -, Uninstall Pylon-Dev\u2026, -, Quit Pylon-Dev; "
                                 "Help: Save Diagnostic Report\u2026, -, Pylon-Dev Help"));
 
         QPointer<OnboardingFlow> flow = qobject_cast<OnboardingFlow*>(window.content());
@@ -83,12 +98,22 @@ private slots:
         QTRY_VERIFY(setup && setup->isVisible());
         QTRY_VERIFY(flow.isNull());
         QVERIFY(app.updateController().automaticallyChecksForUpdates());
-        // Closing the window only hides it; activating the application brings it back.
+        // Closing the window only hides it, without a tray too; the first time, a real message box says
+        // so. Activating the application brings it back; a later close says nothing.
+        QVERIFY(!app.isTrayShown() && !QApplication::quitOnLastWindowClosed());
         QVERIFY(window.close());
         QVERIFY(!window.isVisible());
+        QMessageBox* notice = openBox(QStringLiteral("Pylon keeps running"));
+        QVERIFY(notice && notice->informativeText().contains(QStringLiteral("applications menu")));
+        notice->buttons().value(0)->click();
+        QTRY_VERIFY(!openBox(QStringLiteral("Pylon keeps running")));
         app.activate();
         QTRY_VERIFY(window.isVisible());
         QCOMPARE(window.content(), static_cast<QWidget*>(setup));
+        QVERIFY(window.close());
+        QTest::qWait(50);
+        QVERIFY(!openBox(QStringLiteral("Pylon keeps running")));
+        app.activate();
     }
 
     // A later start shows the setup window and starts the controller itself. Last: the uninstall
@@ -120,14 +145,16 @@ private slots:
         answer = 0; // Uninstall
         app.mainWindow().uninstallAction()->trigger();
         QCOMPARE(asked, QList<AlertContent>(2, uninstallConfirmation));
-        QCOMPARE(uninstalled.size(), 1);
+        QTRY_COMPARE(uninstalled.size(), 1); // once the service manager has answered
         QCOMPARE(systemLog(capture, productionIdentifier + QStringLiteral(".uninstall")),
                  (QStringList{"Starting uninstall cleanup...", "Launch agent unregistered",
                               "Application Support deleted: " + data,
                               "Logs not found, skipping: " + SystemInfo::stateHome() + "/net.ostrand.Pylon",
                               "Cache not found, skipping: " + SystemInfo::cacheHome() + "/net.ostrand.Pylon",
+                              "Autostart entry deleted: " + services.loginStart().entryPath(),
                               "UserDefaults cleared", "Uninstall cleanup complete"}));
         QVERIFY(!QFileInfo::exists(data) && !QFileInfo::exists(settings));
+        QVERIFY(!QFileInfo::exists(services.loginStart().entryPath()));
         QVERIFY(QFileInfo(script).isDir());
     }
 };

@@ -1,8 +1,8 @@
 #include "Fakes.h"
 #include "ShellSupport.h"
 #include "TemporaryHome.h"
-#include "core/Process.h"
 #include "companion/CompanionManager.h"
+#include "core/Process.h"
 #include "core/UninstallCleanup.h"
 #include "core/UrlHandler.h"
 #include "foundation/FileLogger.h"
@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <qcoro/qcorotask.h>
 
 using namespace pylon;
 using namespace pylon::test;
@@ -131,7 +132,7 @@ private slots:
             locations.logs = QStringLiteral("/proc/version");
         MessageCapture capture;
 
-        performUninstallCleanup(manager, defaults, locations, process::loggers().uninstall);
+        QCoro::waitFor(performUninstallCleanup(manager, defaults, locations, process::loggers().uninstall));
 
         QCOMPARE(systemLog(capture, productionIdentifier + QStringLiteral(".uninstall"))
                      .replaceInStrings(locations.applicationSupport, QStringLiteral("%data"))

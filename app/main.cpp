@@ -153,6 +153,9 @@ int main(int argc, char* argv[]) {
         case CommandLine::Action::headless:
             exitCode = runHeadless(commandLine.url);
             break;
+        case CommandLine::Action::addWinePrefix:
+            exitCode = HeadlessMode::addWinePrefix(commandLine.winePrefixPath);
+            break;
         default:
             break;
         }

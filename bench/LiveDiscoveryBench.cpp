@@ -1,85 +1,213 @@
-// One full Live discovery over 40 preference folders, each with a Library.cfg: the directory
-// listing, 40 file reads and XML parses with two XPath queries each, the existence checks, the
-// grouping, sorting and the log line. Run with repetitions; the median is the figure to watch
-// (target: under 10 ms).
-#include "foundation/FileLogger.h"
-#include "foundation/LogWriter.h"
+// Live discovery, each measure beside its floor, in one program (with WineDiscoveryBench.cpp):
+//  - the macOS layout with 40 and 400 preference folders, each with a Library.cfg: the listing, the
+//    file reads and XML parses, the existence checks, the grouping, sorting and the log line, and the
+//    search for Wine prefixes in the same home (none there). Floor: the folder listed and the same
+//    files read with plain POSIX calls (goal: within 1.5x);
+//  - the GUI thread while the controller refreshes with 400 folders: the longest time its event loop
+//    did not turn (a 1 ms timer's longest gap), and its own CPU time. Floor: the same timer's longest
+//    gap in an idle loop (goal: under one frame, 16.7 ms);
+//  - Wine prefixes (WineDiscoveryBench.cpp).
+// Measure and floor run alternately in one benchmark (LiveBench.h), so both see the machine in the same
+// state; with --benchmark_repetitions=N the medians count. The table at the end prints value, floor,
+// ratio, goal and result; discovery is compared in thread CPU time (the kernel's file work included),
+// which the other programs on a shared machine do not inflate, and the GUI thread in wall time.
+//
+// usage: bench_live [benchmark options]
+#include "Fakes.h"
+#include "LiveBench.h"
+#include "core/PylonController.h"
 #include "live/AbletonSetupManager.h"
-#include "platform/Workspace.h"
+#include "platform/Bundle.h"
+#include "platform/UserDefaults.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QTimer>
 #include <benchmark/benchmark.h>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <optional>
+#include <qcoro/qcorotask.h>
 
 namespace {
 
-void dropMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
+using namespace pylon;
+using namespace pylon::bench;
 
-class NoWorkspace final : public pylon::Workspace {
-public:
-    bool openUrl(const QUrl&) override { return false; }
-    bool openFile(const QString&) override { return false; }
-    bool revealFile(const QString&) override { return false; }
-};
-
-void writeFile(const QString& path, const QByteArray& contents) {
-    QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(contents);
-}
-
-QByteArray libraryConfig(const QString& projectPath, const QString& projectName) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Ableton MajorVersion=\"5\" Creator=\"Ableton Live\">\n"
-           "\t<ContentLibrary>\n\t\t<UserLibrary>\n\t\t\t<LibraryProject>\n"
-           "\t\t\t\t<ProjectPath Value=\"" +
-           projectPath.toUtf8() +
-           "\" />\n"
-           "\t\t\t\t<ProjectName Value=\"" +
-           projectName.toUtf8() +
-           "\" />\n"
-           "\t\t\t</LibraryProject>\n\t\t</UserLibrary>\n\t</ContentLibrary>\n</Ableton>\n";
-}
-
-struct DiscoveryFixture {
+// `folders` preference folders of majors 9 to 12; every major shares one existing library that holds
+// the script, except that every fifth version names a library that is not there.
+struct MacFixture {
     QTemporaryDir home;
-    pylon::LogWriter writer{home.path() + QStringLiteral("/logs"), home.path() + QStringLiteral("/logs/bench.log")};
-    pylon::FileLogger logger{QStringLiteral("installer"), QStringLiteral("bench.pylon"), writer};
-    NoWorkspace workspace;
-    pylon::AbletonSetupManager manager{logger, workspace, {home.path(), home.path() + QStringLiteral("/data")}};
+    QString preferences = home.path() + QStringLiteral("/Library/Preferences/Ableton");
+    BenchLoggers logs;
+    test::FakeWorkspace workspace;
 
-    DiscoveryFixture() {
-        // Majors 9 to 12, ten versions each; every major shares one existing library that holds the
-        // script, except that every fifth version names a library that is not there.
-        for (int major = 9; major <= 12; ++major) {
+    explicit MacFixture(int folders) {
+        for (int i = 0; i < folders; ++i) {
+            const int major = 9 + i % 4;
             const QString library = QStringLiteral("Live %1 Library").arg(major);
             QDir().mkpath(home.path() + QStringLiteral("/Music/") + library + QStringLiteral("/Remote Scripts/Pylon"));
-            for (int i = 0; i < 10; ++i) {
-                const QString folder =
-                    home.path() +
-                    QStringLiteral("/Library/Preferences/Ableton/Live %1.%2.%3").arg(major).arg(i / 3).arg(i);
-                writeFile(folder + QStringLiteral("/Library.cfg"),
-                          libraryConfig(QStringLiteral("~/Music"), i % 5 == 4 ? QStringLiteral("Missing") : library));
-            }
+            const QString folder = preferences + QStringLiteral("/Live %1.%2.%3").arg(major).arg(i / 12).arg(i);
+            writeFile(folder + QStringLiteral("/Library.cfg"),
+                      libraryConfig(QStringLiteral("~/Music"), i % 5 == 4 ? QStringLiteral("Missing") : library));
         }
     }
+    AbletonSetupManager::Options options() const {
+        return {home.path(), home.path() + QStringLiteral("/.local/share")};
+    }
+    AbletonSetupManager manager() { return AbletonSetupManager(logs.installer, workspace, options()); }
 };
 
-void BM_DetectAbletonVersions40Folders(benchmark::State& state) {
-    qInstallMessageHandler(dropMessages);
-    DiscoveryFixture fixture;
-    if (fixture.manager.scanPreferenceFolders().size() != 40 || fixture.manager.detectAbletonVersions().size() != 8)
-        state.SkipWithError("unexpected fixture");
-    for (auto _ : state)
-        benchmark::DoNotOptimize(fixture.manager.detectAbletonVersions());
-    fixture.writer.flush();
+// The floor: the preference folder listed, each Library.cfg read.
+qint64 listAndRead(const std::string& folder) {
+    qint64 bytes = 0;
+    for (const std::string& name : listFolder(folder))
+        bytes += readAndDrop(folder + name + "/Library.cfg");
+    return bytes;
 }
-BENCHMARK(BM_DetectAbletonVersions40Folders)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(15)
-    ->ReportAggregatesOnly(true);
+
+void BM_MacDiscovery(benchmark::State& state) {
+    MacFixture fixture(int(state.range(0)));
+    AbletonSetupManager manager = fixture.manager();
+    const std::string folder = fixture.preferences.toStdString() + '/';
+    if (manager.discover().preferenceFolders != state.range(0) || listFolder(folder).size() != size_t(state.range(0)))
+        state.SkipWithError("unexpected fixture");
+    measureBesideFloor(
+        state, [&] { return manager.discover(); }, [&] { return listAndRead(folder); });
+}
+BENCHMARK(BM_MacDiscovery)->Arg(40)->Arg(400)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The longest gap between the ticks of a 1 ms timer while `wait` runs the event loop.
+template <typename Wait> double longestGapMilliseconds(Wait wait) {
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    ticker.start(1);
+    clock.start();
+    wait();
+    longest = std::max(longest, clock.nsecsElapsed() - last);
+    return double(longest) / 1e6;
+}
+
+// A controller over fakes, its Live options pointing at a fixture; no companion answers (port 1).
+struct ControllerFixture {
+    MacFixture live{400};
+    test::FakeServiceManager services;
+    test::FakeClock clock;
+    BuildEnvironment environment{BundleFacts{QStringLiteral("net.ostrand.Pylon"), QStringLiteral("1.0.0"),
+                                             QStringLiteral("1"), live.home.path() + QStringLiteral("/Pylon.app")},
+                                 QStringLiteral("x86_64"), live.home.path() + QStringLiteral("/.local/share")};
+    UserDefaults defaults{QStringLiteral("net.ostrand.Pylon"), live.home.path() + QStringLiteral("/.config")};
+    PylonController controller{ControllerContext{
+        environment, defaults, services, live.workspace, clock, live.logs.loggers, {}, quint16(1), live.options()}};
+};
+
+// Alternately a refresh with 400 folders and an idle event loop of the same length, each with the
+// ticker: "longest_stall_ms" and "idle_stall_ms" are the longest gaps seen. Also the GUI thread's own CPU
+// time per refresh (the ticker's few callbacks included): a refresh that keeps it busy for less than a
+// frame in all cannot block it for a frame.
+void BM_RefreshLongestStall400(benchmark::State& state) {
+    ControllerFixture fixture;
+    double longest = 0;
+    double idleLongest = 0;
+    double mainThreadCpu = 0;
+    for (auto _ : state) {
+        fixture.controller.setAbletonVersions({}); // so that refresh discovers again
+        const double cpuBefore = threadCpuSeconds() * 1e3;
+        QElapsedTimer took;
+        took.start();
+        longest = std::max(longest, longestGapMilliseconds([&] { QCoro::waitFor(fixture.controller.refresh()); }));
+        const int length = int(took.elapsed());
+        mainThreadCpu += threadCpuSeconds() * 1e3 - cpuBefore;
+        idleLongest = std::max(idleLongest, longestGapMilliseconds([length] {
+                                   QEventLoop loop;
+                                   QTimer::singleShot(std::max(length, 1), &loop, &QEventLoop::quit);
+                                   loop.exec();
+                               }));
+        if (fixture.controller.abletonVersions().size() != 8)
+            state.SkipWithError("unexpected discovery");
+    }
+    state.counters["longest_stall_ms"] = longest;
+    state.counters["idle_stall_ms"] = idleLongest;
+    state.counters["main_thread_cpu_ms"] = mainThreadCpu / double(state.iterations());
+}
+BENCHMARK(BM_RefreshLongestStall400)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// Keeps each benchmark's counters (the medians when repeated) and prints the table at the end.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type != Run::RT_Iteration && !median)
+                continue;
+            const std::string& args = run.run_name.args;
+            std::map<std::string, double>& values =
+                m_runs[run.run_name.function_name + (args.empty() ? "" : "/" + args)];
+            values["time_ms"] = run.GetAdjustedRealTime() / (run.time_unit == benchmark::kMicrosecond ? 1e3 : 1.0);
+            for (const auto& [name, counter] : run.counters)
+                values[name] = counter.value;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void printSummary() const {
+        std::printf("\n%-50s %11s %11s %7s %12s  %s\n", "measure", "value", "floor", "ratio", "goal", "result");
+        const auto withinFloor = [](double value, double floor) { return value < 1.5 * floor; };
+        const auto underFrame = [](double value, double) { return value < 16.7; };
+        row("Live discovery, 40 macOS-layout folders", "BM_MacDiscovery/40", "cpu_ms", "floor_cpu_ms", "< 1.5x floor",
+            withinFloor);
+        row("Live discovery, 400 macOS-layout folders", "BM_MacDiscovery/400", "cpu_ms", "floor_cpu_ms", "< 1.5x floor",
+            withinFloor);
+        row("Live discovery, 10 Wine prefixes x 4 versions", "BM_WineDiscovery10Prefixes4Versions", "cpu_ms",
+            "floor_cpu_ms", "< 10 ms", [](double value, double) { return value < 10; });
+        row("Wine prefix search, 500 Bottles candidates", "BM_FindWinePrefixes500Candidates", "cpu_ms", "floor_cpu_ms",
+            "-", nullptr);
+        row("GUI thread's longest stall, refresh, 400 folders", "BM_RefreshLongestStall400", "longest_stall_ms",
+            "idle_stall_ms", "< 16.7 ms", underFrame);
+        row("GUI thread's CPU per refresh, 400 folders", "BM_RefreshLongestStall400", "main_thread_cpu_ms", "",
+            "< 16.7 ms", underFrame);
+    }
+
+private:
+    void row(const char* measure, const std::string& run, const std::string& valueName, const std::string& floorName,
+             const char* goal, bool (*passes)(double, double)) const {
+        const auto found = m_runs.find(run);
+        if (found == m_runs.end() || !found->second.count(valueName))
+            return;
+        const double value = found->second.at(valueName);
+        const auto floor = found->second.find(floorName);
+        const double floorValue = floor == found->second.end() ? 0 : floor->second;
+        const char* verdict = !passes ? "-" : passes(value, floorValue) ? "pass" : "FAIL";
+        if (floor == found->second.end()) {
+            std::printf("%-50s %8.3f ms %11s %7s %12s  %s\n", measure, value, "-", "-", goal, verdict);
+            return;
+        }
+        std::printf("%-50s %8.3f ms %8.3f ms %6.2fx %12s  %s\n", measure, value, floorValue, value / floorValue, goal,
+                    verdict);
+    }
+
+    std::map<std::string, std::map<std::string, double>> m_runs;
+};
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("bench.pylon.*=false"));
+    benchmark::Initialize(&argc, argv);
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    reporter.printSummary();
+    return 0;
+}

@@ -1,27 +1,23 @@
-// Live discovery in Wine prefixes, each case beside its floor: the same folders listed and the same
-// files read by a minimal loop that understands nothing.
-//  - 10 Bottles prefixes with 4 Live versions each: finding the prefixes, listing the users and the
-//    version folders, reading and parsing 40 Library.cfg files, mapping each Windows path through the
-//    prefix's C: drive and the Documents link into the home (target: under 10 ms);
-//  - 500 candidate folders under Bottles, every second one a prefix: finding the prefixes.
-// Registered into bench_live beside the macOS-layout discovery; the median is the figure to watch.
-#include "live/LibraryConfig.h"
-#include "live/WindowsPath.h"
+// Live discovery in Wine prefixes, each measure beside its floor (registered into bench_live, whose
+// main prints the table):
+//  - 10 Bottles prefixes with 4 Live versions each: AbletonSetupManager::discover() as the application
+//    runs it, finding the prefixes, listing the users and version folders, reading and parsing 40
+//    Library.cfg files, mapping each Windows path through the prefix's C: drive and the Documents link
+//    into the home (goal: under 10 ms). Floor: the same folders listed and files read;
+//  - 500 candidate folders under Bottles, every second one a prefix: finding the prefixes. Floor: the
+//    listing and one stat per candidate.
+#include "Fakes.h"
+#include "LiveBench.h"
+#include "live/AbletonSetupManager.h"
 #include "live/WinePrefixes.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <sys/stat.h>
 
 namespace {
 
-bool writeFile(const QString& path, const QByteArray& contents) {
-    QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
-}
+using namespace pylon;
+using namespace pylon::bench;
 
 bool makePrefix(const QString& prefix, const QString& documents) {
     return QDir().mkpath(prefix + QStringLiteral("/drive_c/users/me/AppData/Roaming/Ableton")) &&
@@ -34,16 +30,16 @@ bool makePrefix(const QString& prefix, const QString& documents) {
 }
 
 const QByteArray windowsLibraryConfig =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Ableton MajorVersion=\"5\" Creator=\"Ableton Live\">\n"
-    "\t<ContentLibrary>\n\t\t<UserLibrary>\n\t\t\t<LibraryProject>\n"
-    "\t\t\t\t<ProjectPath Value=\"C:\\users\\me\\Documents\\Ableton\" />\n"
-    "\t\t\t\t<ProjectName Value=\"User Library\" />\n"
-    "\t\t\t</LibraryProject>\n\t\t</UserLibrary>\n\t</ContentLibrary>\n</Ableton>\n";
+    libraryConfig(QStringLiteral("C:\\users\\me\\Documents\\Ableton"), QStringLiteral("User Library"));
 
 struct WineFixture {
     QTemporaryDir home;
     QString bottles = home.path() + QStringLiteral("/.local/share/bottles/bottles");
-    pylon::WinePrefixSearch search{home.path(), {}, {}, {}, {}};
+    BenchLoggers logs;
+    test::FakeWorkspace workspace;
+    AbletonSetupManager manager{
+        logs.installer, workspace,
+        AbletonSetupManager::Options{home.path(), home.path() + QStringLiteral("/.local/share")}};
     bool ready = true;
 
     // `prefixes` bottles with `versions` Live versions each, and `others` folders that are no prefix.
@@ -54,12 +50,11 @@ struct WineFixture {
             const QString prefix = bottles + QStringLiteral("/Live-%1").arg(i, 3, 10, QLatin1Char('0'));
             ready = makePrefix(prefix, documents) && ready;
             for (int v = 0; v < versions; ++v) {
-                const QString cfg =
-                    prefix + QStringLiteral("/drive_c/users/me/AppData/Roaming/Ableton/Live %1.%2.%3/Preferences/"
-                                            "Library.cfg")
-                                 .arg(12 - v)
-                                 .arg(v)
-                                 .arg(i);
+                const QString cfg = prefix + QStringLiteral("/drive_c/users/me/AppData/Roaming/Ableton/"
+                                                            "Live %1.%2.%3/Preferences/Library.cfg")
+                                                 .arg(12 - v)
+                                                 .arg(v)
+                                                 .arg(i);
                 ready = writeFile(cfg, windowsLibraryConfig) && ready;
             }
         }
@@ -69,39 +64,16 @@ struct WineFixture {
     }
 };
 
-// The whole discovery: the number of Live versions whose mapped User Library holds the script.
-int discoverInPrefixes(const WineFixture& fixture) {
-    int installed = 0;
-    for (const pylon::WinePrefix& prefix : pylon::findWinePrefixes(fixture.search)) {
-        for (const pylon::WineLivePreferences& preferences : pylon::findWineLivePreferences(prefix.path)) {
-            const std::optional<QString> windowsPath =
-                pylon::readLibraryConfig(preferences.libraryConfigPath, fixture.search.homeDirectory);
-            const std::optional<QString> library =
-                windowsPath ? pylon::mapWindowsPath(prefix.path, *windowsPath) : std::nullopt;
-            if (library && QFileInfo::exists(*library + QStringLiteral("/Remote Scripts/Pylon")))
-                ++installed;
-        }
-    }
-    return installed;
-}
-
-QStringList namesIn(const QString& folder) {
-    QStringList names;
-    for (QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot); it.hasNext();)
-        names << it.next();
-    return names;
-}
-
-// The floor: the same listings and reads, nothing matched, parsed or resolved.
+// The floor: the bottles, their users and their Ableton folders listed, each Library.cfg read.
 qint64 listAndReadOnly(const WineFixture& fixture) {
+    const std::string bottles = fixture.bottles.toStdString() + '/';
     qint64 bytes = 0;
-    for (const QString& prefix : namesIn(fixture.bottles)) {
-        for (const QString& user : namesIn(prefix + QStringLiteral("/drive_c/users"))) {
-            for (const QString& version : namesIn(user + QStringLiteral("/AppData/Roaming/Ableton"))) {
-                QFile file(version + QStringLiteral("/Preferences/Library.cfg"));
-                if (file.open(QIODevice::ReadOnly))
-                    bytes += file.readAll().size();
-            }
+    for (const std::string& bottle : listFolder(bottles)) {
+        const std::string users = bottles + bottle + "/drive_c/users/";
+        for (const std::string& user : listFolder(users)) {
+            const std::string ableton = users + user + "/AppData/Roaming/Ableton/";
+            for (const std::string& version : listFolder(ableton))
+                bytes += readAndDrop(ableton + version + "/Preferences/Library.cfg");
         }
     }
     return bytes;
@@ -109,56 +81,36 @@ qint64 listAndReadOnly(const WineFixture& fixture) {
 
 // The floor of the prefix search: the listing and one stat per candidate.
 int listAndStatOnly(const WineFixture& fixture) {
+    const std::string bottles = fixture.bottles.toStdString() + '/';
     int prefixes = 0;
-    for (const QString& candidate : namesIn(fixture.bottles))
-        prefixes += QFileInfo(candidate + QStringLiteral("/drive_c")).isDir() ? 1 : 0;
+    struct stat info {};
+    for (const std::string& candidate : listFolder(bottles))
+        prefixes += ::stat((bottles + candidate + "/drive_c").c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? 1 : 0;
     return prefixes;
 }
 
 void BM_WineDiscovery10Prefixes4Versions(benchmark::State& state) {
-    const WineFixture fixture(10, 4, 0);
-    if (!fixture.ready || discoverInPrefixes(fixture) != 40)
+    WineFixture fixture(10, 4, 0);
+    const AbletonSetupManager::Discovery found = fixture.manager.discover();
+    // One library shared by every version, a record per prefix (they are never merged), all installed.
+    if (!fixture.ready || found.preferenceFolders != 40 || found.versions.size() != 10 ||
+        !found.versions.constFirst().isRemoteScriptInstalled ||
+        listAndReadOnly(fixture) != 40 * windowsLibraryConfig.size())
         state.SkipWithError("unexpected fixture");
-    for (auto _ : state)
-        benchmark::DoNotOptimize(discoverInPrefixes(fixture));
-}
-
-void BM_WineDiscovery10Prefixes4Versions_Floor(benchmark::State& state) {
-    const WineFixture fixture(10, 4, 0);
-    if (!fixture.ready || listAndReadOnly(fixture) != 40 * windowsLibraryConfig.size())
-        state.SkipWithError("unexpected fixture");
-    for (auto _ : state)
-        benchmark::DoNotOptimize(listAndReadOnly(fixture));
+    measureBesideFloor(
+        state, [&] { return fixture.manager.discover(); }, [&] { return listAndReadOnly(fixture); });
 }
 
 void BM_FindWinePrefixes500Candidates(benchmark::State& state) {
     const WineFixture fixture(250, 0, 250);
-    if (!fixture.ready || pylon::findWinePrefixes(fixture.search).size() != 250)
+    const WinePrefixSearch search{fixture.home.path(), {}, {}, {}, {}};
+    if (!fixture.ready || findWinePrefixes(search).size() != 250 || listAndStatOnly(fixture) != 250)
         state.SkipWithError("unexpected fixture");
-    for (auto _ : state)
-        benchmark::DoNotOptimize(pylon::findWinePrefixes(fixture.search));
+    measureBesideFloor(
+        state, [&] { return findWinePrefixes(search); }, [&] { return listAndStatOnly(fixture); });
 }
 
-void BM_FindWinePrefixes500Candidates_Floor(benchmark::State& state) {
-    const WineFixture fixture(250, 0, 250);
-    if (!fixture.ready || listAndStatOnly(fixture) != 250)
-        state.SkipWithError("unexpected fixture");
-    for (auto _ : state)
-        benchmark::DoNotOptimize(listAndStatOnly(fixture));
-}
-
-BENCHMARK(BM_WineDiscovery10Prefixes4Versions)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(15)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_WineDiscovery10Prefixes4Versions_Floor)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(15)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_FindWinePrefixes500Candidates)->Unit(benchmark::kMicrosecond)->Repetitions(15)->ReportAggregatesOnly(true);
-BENCHMARK(BM_FindWinePrefixes500Candidates_Floor)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(15)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_WineDiscovery10Prefixes4Versions)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FindWinePrefixes500Candidates)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 } // namespace

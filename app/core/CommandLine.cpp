@@ -27,11 +27,16 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                                     QStringLiteral("Save a diagnostic report at PATH (a file or a folder), print "
                                                    "where it was saved and exit."),
                                     QStringLiteral("PATH"));
+    const QCommandLineOption addWinePrefix(QStringLiteral("add-wine-prefix"),
+                                           QStringLiteral("Add the Wine prefix PATH (a folder holding drive_c) to "
+                                                          "those searched for Live, print what was done and exit."),
+                                           QStringLiteral("PATH"));
     const QCommandLineOption resetOnboarding(QStringLiteral("resetOnboarding"),
                                              QStringLiteral("Show the first-run onboarding again."));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(report);
+    parser.addOption(addWinePrefix);
     parser.addOption(resetOnboarding);
     parser.addOption(status);
     parser.addOption(json);
@@ -58,9 +63,12 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         result.errorText = QStringLiteral("--json only goes with --status.");
         return result;
     }
-    if (int(parser.isSet(status)) + int(parser.isSet(headless)) + int(parser.isSet(report)) > 1) {
+    if (int(parser.isSet(status)) + int(parser.isSet(headless)) + int(parser.isSet(report)) +
+            int(parser.isSet(addWinePrefix)) >
+        1) {
         result.action = CommandLine::Action::error;
-        result.errorText = QStringLiteral("Choose one of --status, --headless and --save-diagnostic-report.");
+        result.errorText =
+            QStringLiteral("Choose one of --status, --headless, --save-diagnostic-report and --add-wine-prefix.");
         return result;
     }
     if (parser.isSet(help))
@@ -74,6 +82,9 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     else if (parser.isSet(report)) {
         result.action = CommandLine::Action::saveDiagnosticReport;
         result.reportPath = parser.value(report);
+    } else if (parser.isSet(addWinePrefix)) {
+        result.action = CommandLine::Action::addWinePrefix;
+        result.winePrefixPath = parser.value(addWinePrefix);
     }
     result.json = parser.isSet(json);
     return result;

@@ -10,17 +10,19 @@ class BuildEnvironment;
 // What the command line asks the program to do.
 struct CommandLine {
     enum class Action {
-        run,      // start normally: tray and main window
-        headless, // run the controller without tray or window, printing the status lines
-        status,   // one status fetch, print the status lines, exit 0 if the companion answered
+        run,                  // start normally: tray and main window
+        headless,             // run the controller without tray or window, printing the status lines
+        status,               // one status fetch, print the status lines, exit 0 if the companion answered
         saveDiagnosticReport, // save a diagnostic report at `reportPath`, print where, exit 0 or 1
-        version,  // print the version line and exit 0
-        help,    // print the options and exit 0
-        error,   // print `errorText` and the usage, exit 2
+        addWinePrefix,        // add `winePrefixPath` to the Wine prefixes searched for Live, print what was done
+        version,              // print the version line and exit 0
+        help,                 // print the options and exit 0
+        error,                // print `errorText` and the usage, exit 2
     };
     Action action = Action::run;
     bool json = false; // with `status`: also print the status document
     QString reportPath; // with `saveDiagnosticReport`
+    QString winePrefixPath; // with `addWinePrefix`
     QString url;        // a URL to act on (run, headless), as a URL handler is started
     QString errorText;
     QString helpText;

@@ -1,10 +1,16 @@
 #include "core/HeadlessMode.h"
 
 #include "core/OrderlyQuit.h"
+#include "core/Process.h"
 #include "core/PylonController.h"
+#include "core/WinePrefixList.h"
 #include "diagnostics/DiagnosticReporter.h"
 #include "diagnostics/ReportSaveLocation.h"
+#include "foundation/BuildEnvironment.h"
+#include "live/WindowsPath.h"
+#include "platform/SystemInfo.h"
 #include "platform/TerminationSignals.h"
+#include "platform/UserDefaults.h"
 #include "status/StatusCodec.h"
 #include "status/StatusTexts.h"
 
@@ -47,7 +53,9 @@ QCoro::Task<int> saveDiagnosticReport(QPointer<PylonController> controller, QStr
     co_await controller->pollOnce();
     if (!controller)
         co_return 1;
-    controller->setAbletonVersions(controller->abletonSetupManager().detectAbletonVersions());
+    co_await controller->rediscoverLiveVersions();
+    if (!controller)
+        co_return 1;
     const DiagnosticReportResult result =
         co_await controller->saveDiagnosticReport(std::make_shared<PathReportSaveLocation>(path), false);
     if (result.outcome == DiagnosticReportResult::Outcome::saved) {
@@ -57,6 +65,28 @@ QCoro::Task<int> saveDiagnosticReport(QPointer<PylonController> controller, QStr
     QTextStream(stderr) << "Pylon: the diagnostic report could not be saved: "
                         << (result.error.isEmpty() ? QStringLiteral("no location chosen") : result.error) << '\n';
     co_return 1;
+}
+
+int addWinePrefix(const QString& path) {
+    UserDefaults defaults(process::environment().bundleIdentifier());
+    const WinePrefixAddition addition = addUserWinePrefix(defaults, path, SystemInfo::homeDirectory());
+    if (addition.outcome == WinePrefixAddition::Outcome::refused) {
+        QTextStream(stderr) << "Pylon: " << addition.message << '\n';
+        return 1;
+    }
+    if (!defaults.synchronize()) {
+        QTextStream(stderr) << "Pylon: the list of Wine prefixes could not be saved in " << defaults.filePath() << '\n';
+        return 1;
+    }
+    QStringList versions;
+    for (const WineLivePreferences& folder : findWineLivePreferences(addition.path))
+        versions << folder.displayName;
+    QTextStream(stdout) << addition.message << '\n'
+                        << (versions.isEmpty() ? QStringLiteral("It holds no Live preferences yet.")
+                                               : QStringLiteral("Live preferences in it: ") +
+                                                     versions.join(QStringLiteral(", ")) + QLatin1Char('.'))
+                        << '\n';
+    return 0;
 }
 
 int runUntilTerminated(PylonController& controller) {

@@ -1,9 +1,10 @@
 #include "core/PylonController.h"
 
+#include "companion/CompanionClient.h"
 #include "core/InstallationQueue.h"
 #include "core/PollingSchedule.h"
 #include "core/StatusPoller.h"
-#include "companion/CompanionClient.h"
+#include "core/WinePrefixList.h"
 #include "diagnostics/DiagnosticReporter.h"
 #include "foundation/BuildEnvironment.h"
 #include "foundation/FileLogger.h"
@@ -21,6 +22,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <exception>
+#include <qcoro/qcorofuture.h>
 
 namespace pylon {
 
@@ -46,8 +48,12 @@ QString failureText(const std::exception_ptr& failure) {
 }
 
 AbletonSetupManager::Options liveOptionsOf(const ControllerContext& context) {
-    return context.liveOptions.value_or(
-        AbletonSetupManager::Options{SystemInfo::homeDirectory(), SystemInfo::dataHome()});
+    if (context.liveOptions)
+        return *context.liveOptions;
+    AbletonSetupManager::Options options{SystemInfo::homeDirectory(), SystemInfo::dataHome()};
+    options.winePrefixVariable = qEnvironmentVariable("WINEPREFIX");
+    options.configHome = SystemInfo::configHome();
+    return options;
 }
 
 } // namespace
@@ -166,7 +172,7 @@ QCoro::Task<> PylonController::refresh() {
     m_poller->updateRegistrationFlags();
     const QString logFile = m_environment.companionLogFile();
     m_dynamicStatus->setLogFile(QFileInfo::exists(logFile) ? std::optional(logFile) : std::nullopt);
-    refreshLiveVersions();
+    co_await refreshLiveVersions();
 }
 
 QCoro::Task<> PylonController::pollOnce() {
@@ -237,14 +243,12 @@ std::optional<QString> PylonController::remoteScriptArchive() const {
         .resourcePath(BuildEnvironment::remoteScriptArchiveName(), BuildEnvironment::remoteScriptArchiveExtension());
 }
 
-void PylonController::refreshLiveVersions() {
+QCoro::Task<> PylonController::refreshLiveVersions() {
+    QPointer<PylonController> self(this);
     if (m_abletonVersions.isEmpty()) {
-        try {
-            setAbletonVersions(m_abletonSetupManager.detectAbletonVersions());
-        } catch (const std::exception& e) {
-            m_log.error(QStringLiteral("Ableton detection failed: ") + QString::fromUtf8(e.what()));
-            setAbletonVersions({});
-        }
+        co_await detectLiveVersions();
+        if (!self)
+            co_return;
     }
     const qsizetype count = m_abletonVersions.size();
     for (qsizetype i = 0; i < count; ++i) {
@@ -252,6 +256,46 @@ void PylonController::refreshLiveVersions() {
             m_abletonSetupManager.isRemoteScriptInstalled(m_abletonVersions[i]);
         emit abletonVersionsChanged();
     }
+}
+
+// Discovery reads many folders (every Wine prefix's users and Live versions), so it runs on a worker
+// with a copy of the manager; the main thread only publishes the result. The manager's logger lives for
+// the whole process.
+QCoro::Task<> PylonController::detectLiveVersions() {
+    QPointer<PylonController> self(this);
+    const quint64 discovery = ++m_discoveries;
+    AbletonSetupManager manager = m_abletonSetupManager;
+    manager.setUserAddedWinePrefixes(userAddedWinePrefixes(m_defaults));
+    auto discovering = runOffMainThread([manager] { return manager.discover(); });
+    WorkResult<AbletonSetupManager::Discovery> result = co_await discovering;
+    // A discovery started later (a prefix was added meanwhile) publishes its own, newer result.
+    if (!self || discovery != m_discoveries)
+        co_return;
+    try {
+        const AbletonSetupManager::Discovery found = std::move(result).get();
+        m_winePrefixesScanned.clear();
+        for (const WinePrefix& prefix : found.winePrefixes)
+            m_winePrefixesScanned << prefix.path;
+        setAbletonVersions(found.versions);
+    } catch (const std::exception& e) {
+        m_log.error(QStringLiteral("Ableton detection failed: ") + QString::fromUtf8(e.what()));
+        setAbletonVersions({});
+    }
+}
+
+QCoro::Task<> PylonController::rediscoverLiveVersions() {
+    return detectLiveVersions();
+}
+
+void PylonController::addWinePrefix(const QString& folder) {
+    const WinePrefixAddition addition =
+        addUserWinePrefix(m_defaults, folder, m_abletonSetupManager.options().homeDirectory);
+    m_log.info(QStringLiteral("Add Wine prefix: ") + addition.message);
+    if (addition.outcome == WinePrefixAddition::Outcome::refused) {
+        setAlertMessage(addition.message);
+        return;
+    }
+    rediscoverLiveVersions();
 }
 
 QCoro::Task<> PylonController::installRemoteScriptIfNeeded() {
@@ -347,6 +391,7 @@ QCoro::Task<DiagnosticReportResult> PylonController::saveDiagnosticReport(std::s
                                                                           bool revealWhenSaved) {
     DiagnosticReporter::Options options = DiagnosticReporter::Options::forCurrentUser(m_environment.bundleIdentifier());
     options.workspace = revealWhenSaved ? &m_workspace : nullptr;
+    options.winePrefixes = m_winePrefixesScanned;
     const DiagnosticReporter reporter(*m_dynamicStatus, m_abletonVersions, m_environment, m_services.status(), m_log,
                                       DiagnosticReporter::operatingSystemVersion(), options);
     co_return co_await reporter.generateReport(std::move(location));

@@ -111,6 +111,11 @@ public:
     void openRemoteScriptsFolder(const AbletonVersion& version) override;
     void showStagedRemoteScript() override;
     bool isInstallingRemoteScript() const override;
+    void addWinePrefix(const QString& folder) override;
+    // Looks for Live afresh, off the main thread, and publishes what it finds, whatever was known.
+    QCoro::Task<> rediscoverLiveVersions();
+    // The Wine prefixes the last discovery searched (canonical paths).
+    const QStringList& winePrefixesScanned() const { return m_winePrefixesScanned; }
 
     // Builds a diagnostic report of this moment and saves it where `location` says; the outcome is
     // logged and returned. `revealWhenSaved` shows the saved file in the file manager.
@@ -127,7 +132,8 @@ signals:
 private:
     QCoro::Task<> ensureCompanionRunning();
     QCoro::Task<> runStartupSequence();
-    void refreshLiveVersions();
+    QCoro::Task<> refreshLiveVersions();
+    QCoro::Task<> detectLiveVersions();
     QCoro::Task<> userInstall(AbletonVersion version, QString archive);
     QCoro::Task<> openStaged(QString archive);
 
@@ -147,6 +153,9 @@ private:
     StatusPoller* m_poller;
     InstallationQueue* m_installations;
     QList<AbletonVersion> m_abletonVersions;
+    QStringList m_winePrefixesScanned;
+    // Counts discoveries started; only the latest one publishes its result.
+    quint64 m_discoveries = 0;
     bool m_hasStarted = false;
     std::optional<Clock::time_point> m_startTime;
 };

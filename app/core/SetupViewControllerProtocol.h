@@ -24,6 +24,9 @@ public:
     virtual void installRemoteScriptFromBundle(const AbletonVersion& version) = 0;
     virtual void openRemoteScriptsFolder(const AbletonVersion& version) = 0;
     virtual void showStagedRemoteScript() = 0;
+    // Adds a Wine prefix the user chose to those searched for Live, then looks for Live again; a folder
+    // that is no prefix is refused with an alert.
+    virtual void addWinePrefix(const QString& folder) = 0;
     // True while a control-script installation runs; the window may disable its install buttons.
     virtual bool isInstallingRemoteScript() const = 0;
 

@@ -47,9 +47,12 @@ QJsonObject toJson(const DiagnosticInfo::AbletonInfo& ableton) {
         QJsonObject entry{{QStringLiteral("displayName"), version.displayName},
                           {QStringLiteral("isRemoteScriptInstalled"), version.isRemoteScriptInstalled}};
         insertIfPresent(entry, "userLibraryPath", version.userLibraryPath);
+        insertIfPresent(entry, "winePrefix", version.winePrefix);
         versions.append(entry);
     }
     QJsonObject object{{QStringLiteral("detectedVersions"), versions}};
+    if (!ableton.winePrefixes.isEmpty())
+        object.insert(QStringLiteral("winePrefixes"), QJsonArray::fromStringList(ableton.winePrefixes));
     insertIfPresent(object, "connectedVersion", ableton.connectedVersion);
     insertIfPresent(object, "connectedDisplayName", ableton.connectedDisplayName);
     return object;
@@ -133,9 +136,16 @@ QString systemStateText(const DiagnosticInfo& info) {
                                                       : QStringLiteral("[Script Not Installed]"));
         if (version.userLibraryPath)
             lines << QStringLiteral("    Library: ") + *version.userLibraryPath;
+        if (version.winePrefix)
+            lines << QStringLiteral("    Wine prefix: ") + *version.winePrefix;
     }
     if (a.detectedVersions.isEmpty())
         lines << QStringLiteral("  (none detected)");
+    if (!a.winePrefixes.isEmpty()) {
+        lines << QStringLiteral("Wine Prefixes Scanned:");
+        for (const QString& prefix : a.winePrefixes)
+            lines << QStringLiteral("  - ") + prefix;
+    }
 
     lines << QString() << QStringLiteral("## Log Files")
           << QStringLiteral("See attached pylon-menubar.log and pylon-companion.log") << QString();

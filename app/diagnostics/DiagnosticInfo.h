@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace pylon {
@@ -50,6 +51,7 @@ struct DiagnosticInfo {
         QString displayName;
         bool isRemoteScriptInstalled = false;
         std::optional<QString> userLibraryPath; // the home folder written as "~"
+        std::optional<QString> winePrefix; // the Wine prefix it lives in, "~" as above; absent for the macOS layout
         bool operator==(const AbletonVersionInfo&) const = default;
     };
 
@@ -57,6 +59,7 @@ struct DiagnosticInfo {
         QList<AbletonVersionInfo> detectedVersions;
         std::optional<QString> connectedVersion;
         std::optional<QString> connectedDisplayName;
+        QStringList winePrefixes; // the Wine prefixes searched for Live, "~" for the home; left out when none
         bool operator==(const AbletonInfo&) const = default;
     };
 

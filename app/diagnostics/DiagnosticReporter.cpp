@@ -115,8 +115,12 @@ DiagnosticInfo DiagnosticReporter::collectInfo() const {
         entry.isRemoteScriptInstalled = version.isRemoteScriptInstalled;
         if (version.userLibraryPath)
             entry.userLibraryPath = withTildeHome(*version.userLibraryPath);
+        if (!version.winePrefix.isEmpty())
+            entry.winePrefix = withTildeHome(version.winePrefix);
         info.ableton.detectedVersions << entry;
     }
+    for (const QString& prefix : m_options.winePrefixes)
+        info.ableton.winePrefixes << withTildeHome(prefix);
     if (ableton) {
         info.ableton.connectedVersion = ableton->version;
         info.ableton.connectedDisplayName = ableton->displayName;

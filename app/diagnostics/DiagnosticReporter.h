@@ -47,6 +47,8 @@ public:
         std::function<QDateTime()> now;
         // Shows the saved report in the file manager when set (not on the command line).
         Workspace* workspace = nullptr;
+        // The Wine prefixes the last Live discovery searched.
+        QStringList winePrefixes = {};
         int maxLogLines = 500;
         qint64 tailBlockSize = 64 * 1024;
 

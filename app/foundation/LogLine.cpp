@@ -45,6 +45,8 @@ QString escapeLogText(const QString& text) {
         const char16_t c = it->unicode();
         if (!needsEscape(c)) {
             escaped += *it;
+        } else if (c == u'\n' && it + 1 != text.cend() && (*(it + 1) == u' ' || *(it + 1) == u'\t')) {
+            escaped += *it; // an indented continuation line: never read as an entry of its own
         } else if (c == u'\n') {
             escaped += QLatin1String("\\n");
         } else if (c == u'\r') {

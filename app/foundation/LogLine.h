@@ -12,7 +12,9 @@ QString logTimestamp(std::chrono::system_clock::time_point time);
 // `text` with every character that could end or disguise a line written as an escape: line feed,
 // carriage return and tab as \n, \r and \t, the other C0 and C1 controls, DEL and the line and
 // paragraph separators U+2028 and U+2029 as \uXXXX. Anything else, the backslash included, stays
-// as it is, so ordinary text and Windows paths read as they were.
+// as it is, so ordinary text and Windows paths read as they were. A line feed followed by a space or
+// tab stays: it starts an indented continuation line of the same entry (a list in a message), and an
+// entry always begins with its timestamp, so no value can start an entry of its own.
 QString escapeLogText(const QString& text);
 
 // Metadata as compact JSON with keys in lexicographic order and every "/" written as "\/".
@@ -21,7 +23,7 @@ QString logMetadataJson(const QVariantMap& metadata);
 // One line of the log file, line feed included:
 // <timestamp> [<loggerName>][<component>] <message>[ <metadata JSON>]\n
 // Empty metadata adds nothing, not even the space. Logger name, component, message and metadata
-// are escaped (escapeLogText), so a value can never start a line of its own.
+// are escaped (escapeLogText), so a value can never start an entry of its own.
 QString composeLogLine(std::chrono::system_clock::time_point time, const QString& loggerName,
                        const QString& component, const QString& message, const QVariantMap& metadata);
 

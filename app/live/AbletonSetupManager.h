@@ -1,9 +1,11 @@
 #pragma once
 
+#include "live/WinePrefixes.h"
 #include "status/AbletonVersion.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <qcoro/qcorotask.h>
 #include <stdexcept>
@@ -14,7 +16,10 @@ class FileLogger;
 class Workspace;
 
 // Finds the installed Live versions and their User Libraries, and installs the Live control script
-// (the bundle's "Pylon.zip") into a User Library's "Remote Scripts" folder.
+// (the bundle's "Pylon.zip") into a User Library's "Remote Scripts" folder. Live is looked for in two
+// kinds of place: the macOS layout (~/Library/Preferences/Ableton) and every Wine prefix, where Live for
+// Windows keeps its preferences in AppData and names its User Library by a Windows path, which is
+// mapped through the prefix's drives.
 class AbletonSetupManager {
 public:
     using AbletonVersion = pylon::AbletonVersion;
@@ -55,14 +60,34 @@ public:
         QString dataHome;              // the per-user data folder; empty: none (staging then fails)
         QString unzipPath = QStringLiteral("/usr/bin/unzip");
         QString remoteScriptFolderName = QStringLiteral("Pylon");
+        // Where Wine prefixes are looked for besides the home's well-known folders (WinePrefixes.h): the
+        // value of WINEPREFIX (empty when unset), the XDG config home for Lutris (empty: ~/.config), and
+        // the prefixes the user added.
+        QString winePrefixVariable = {};
+        QString configHome = {};
+        QStringList userAddedWinePrefixes = {};
+    };
+
+    // What one discovery found, and where it looked.
+    struct Discovery {
+        QList<AbletonVersion> versions;  // sorted, newest major version first
+        QList<WinePrefix> winePrefixes;  // every prefix searched, in search order
+        qsizetype preferenceFolders = 0; // qualifying preference folders, of every place
     };
 
     AbletonSetupManager(const FileLogger& log, Workspace& workspace, Options options);
 
+    const Options& options() const { return m_options; }
     const QString& remoteScriptFolderName() const { return m_options.remoteScriptFolderName; }
 
-    // Discovery. Re-reads the file system on every call; never fails (the worst is an empty list).
-    QList<AbletonVersion> detectAbletonVersions() const;
+    // The prefixes a user added (the controller keeps them in the user defaults).
+    void setUserAddedWinePrefixes(QStringList prefixes) { m_options.userAddedWinePrefixes = std::move(prefixes); }
+
+    // Discovery. Re-reads the file system on every call and only reads; never fails (the worst is an
+    // empty list). May run on any thread: it touches nothing but the file system and the logger.
+    Discovery discover() const;
+    QList<AbletonVersion> detectAbletonVersions() const { return discover().versions; }
+    // The qualifying preference folders of the macOS layout.
     QList<PreferenceFolder> scanPreferenceFolders() const;
     std::optional<QString> readUserLibraryPath(const QString& libraryCfgPath) const;
     // Whether "<userLibraryPath>/Remote Scripts/<folder name>" exists (as any kind of item).

@@ -1,7 +1,7 @@
 #include "live/LibraryConfig.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "live/RegularFile.h"
+
 #include <pugixml.hpp>
 
 namespace pylon {
@@ -30,6 +30,14 @@ QString trimmedOfSpaceSeparators(const QString& text) {
 std::optional<QString> xpathStringValue(const pugi::xml_document& document, const char* expression) {
     try {
         const pugi::xpath_query query(expression);
+        return xpathStringValue(document, query);
+    } catch (const pugi::xpath_exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<QString> xpathStringValue(const pugi::xml_document& document, const pugi::xpath_query& query) {
+    try {
         if (!query)
             return std::nullopt;
         // The first selected node in document order.
@@ -49,40 +57,48 @@ QString appendPathComponent(const QString& base, const QString& component) {
     return base + QLatin1Char('/') + component;
 }
 
-std::optional<QString> userLibraryPathFromConfig(const QByteArray& contents, const QString& homeDirectory) {
+std::optional<QString> libraryPathFromConfig(QByteArray contents) {
     pugi::xml_document document;
     // Default options: no DOCTYPE node is kept and no entity other than the five predefined ones and
-    // character references is expanded, so a declared (or external) entity stays literal text.
-    if (!document.load_buffer(contents.constData(), size_t(contents.size())))
+    // character references is expanded, so a declared (or external) entity stays literal text. Parsed
+    // in place: the bytes are this function's own.
+    if (!document.load_buffer_inplace(contents.data(), size_t(contents.size())))
         return std::nullopt;
-    const std::optional<QString> projectPath = xpathStringValue(document, projectPathExpression);
+    // Compiled once per thread: a query costs more to compile than to evaluate on a small document.
+    thread_local const pugi::xpath_query projectPathQuery(projectPathExpression);
+    thread_local const pugi::xpath_query projectNameQuery(projectNameExpression);
+    const std::optional<QString> projectPath = xpathStringValue(document, projectPathQuery);
     if (!projectPath)
         return std::nullopt;
-    const std::optional<QString> projectName = xpathStringValue(document, projectNameExpression);
+    const std::optional<QString> projectName = xpathStringValue(document, projectNameQuery);
     if (!projectName)
         return std::nullopt;
     if (projectPath->isEmpty() || projectName->isEmpty())
         return std::nullopt;
 
-    const QString joined = appendPathComponent(*projectPath, *projectName);
+    return appendPathComponent(*projectPath, *projectName);
+}
+
+std::optional<QString> userLibraryPathFromConfig(QByteArray contents, const QString& homeDirectory) {
+    const std::optional<QString> joined = libraryPathFromConfig(std::move(contents));
     // Only "~/" means the home folder; "~name/…" and relative paths are kept as they are.
-    if (joined.startsWith(QLatin1String("~/")))
-        return appendPathComponent(homeDirectory, joined.mid(2));
+    if (joined && joined->startsWith(QLatin1String("~/")))
+        return appendPathComponent(homeDirectory, joined->mid(2));
     return joined;
 }
 
 std::optional<QString> readLibraryConfig(const QString& path, const QString& homeDirectory) {
-    // Only regular files: a FIFO or a device under that name would block or never end.
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > maximumLibraryConfigSize)
+    std::optional<QByteArray> contents = readSmallRegularFile(path, maximumLibraryConfigSize);
+    if (!contents)
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    return userLibraryPathFromConfig(std::move(*contents), homeDirectory);
+}
+
+std::optional<QString> readLibraryConfigPath(const QString& path) {
+    std::optional<QByteArray> contents = readSmallRegularFile(path, maximumLibraryConfigSize);
+    if (!contents)
         return std::nullopt;
-    const QByteArray contents = file.read(maximumLibraryConfigSize + 1);
-    if (file.error() != QFileDevice::NoError || contents.size() > maximumLibraryConfigSize)
-        return std::nullopt;
-    return userLibraryPathFromConfig(contents, homeDirectory);
+    return libraryPathFromConfig(std::move(*contents));
 }
 
 } // namespace pylon

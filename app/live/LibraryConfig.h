@@ -6,7 +6,8 @@
 
 namespace pugi {
 class xml_document;
-}
+class xpath_query;
+} // namespace pugi
 
 namespace pylon {
 
@@ -25,15 +26,21 @@ QString trimmedOfSpaceSeparators(const QString& text);
 // The trimmed string value of the first node that the XPath 1.0 expression selects, or nothing
 // when the expression fails or selects no node.
 std::optional<QString> xpathStringValue(const pugi::xml_document& document, const char* expression);
+std::optional<QString> xpathStringValue(const pugi::xml_document& document, const pugi::xpath_query& query);
 
-// The User Library path named by the configuration `contents`: ProjectPath and ProjectName joined
-// with one "/", a leading "~/" replaced by `homeDirectory`. Nothing for bytes that are not XML or
-// lack either value.
-std::optional<QString> userLibraryPathFromConfig(const QByteArray& contents, const QString& homeDirectory);
+// The User Library path named by the configuration `contents`, as written: ProjectPath and ProjectName
+// joined with one "/". Nothing for bytes that are not XML or lack either value, or with an empty one.
+std::optional<QString> libraryPathFromConfig(QByteArray contents);
 
-// The same for the file at `path`; nothing when it is not a readable regular file of at most
-// maximumLibraryConfigSize bytes.
+// The same with a leading "~/" replaced by `homeDirectory`, as Live on macOS means it.
+std::optional<QString> userLibraryPathFromConfig(QByteArray contents, const QString& homeDirectory);
+
+// The same for the file at `path`; nothing when it is not a regular file (a symbolic link is not
+// followed) of at most maximumLibraryConfigSize bytes, or cannot be read. The file is read at its size.
 std::optional<QString> readLibraryConfig(const QString& path, const QString& homeDirectory);
+
+// The path as written in the file at `path`, for Live under Wine, whose paths are Windows paths.
+std::optional<QString> readLibraryConfigPath(const QString& path);
 
 // `base` + "/" + `component`, without doubling a "/" that ends `base`.
 QString appendPathComponent(const QString& base, const QString& component);

@@ -1,15 +1,17 @@
 #include "live/WindowsPath.h"
 
+#include "live/LiveVersionFolder.h"
+
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace pylon {
 
 namespace {
-
-const QString livePrefix = QStringLiteral("Live ");
 
 // Entries looked at in one folder while matching a name or collecting users and versions; a folder
 // with more is cut short rather than read for ever.
@@ -42,6 +44,34 @@ QStringList entryNames(const QString& folder) {
     }
     names.sort();
     return names;
+}
+
+// The folders in `folder` that are folders themselves, not links to one, sorted. Their types come from
+// the directory entries: nothing is stat'ed on file systems that record them.
+QStringList realFolderNames(const QString& folder) {
+    QStringList names;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (qsizetype seen = 0; it.hasNext() && seen < maximumEntriesPerFolder; ++seen) {
+        it.next();
+        const QFileInfo entry = it.fileInfo();
+        if (!entry.isSymLink() && entry.isDir())
+            names.append(entry.fileName());
+    }
+    names.sort();
+    return names;
+}
+
+// The device and inode of the folder `path` leads to, to notice a second way to the same folder.
+std::optional<std::pair<dev_t, ino_t>> folderIdentity(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return std::nullopt;
+    return std::pair(info.st_dev, info.st_ino);
+}
+
+// The path of "<drive>:" in the prefix's dosdevices.
+QString driveLink(const QString& prefix, QChar drive) {
+    return joined(prefix, QStringLiteral("dosdevices/")) + drive.toLower() + QLatin1Char(':');
 }
 
 // The name under which `folder` holds `name` as Wine looks it up: `name` itself when an item of that
@@ -90,31 +120,15 @@ std::optional<QString> resolveBelow(const QString& root, const QStringList& comp
     return withRest(canonical, components, match.found);
 }
 
-// Whether `name` is "Live " followed by digits, ".", digits and anything else ("Live 12.1.5",
-// "Live 12.1b10"), the same rule as for the macOS preference folders.
-bool isLiveVersionFolderName(const QString& name) {
-    if (!name.startsWith(livePrefix))
-        return false;
-    const QStringView text = QStringView(name).sliced(livePrefix.size());
-    auto digitsFrom = [&](qsizetype i) {
-        while (i < text.size() && text[i].unicode() >= u'0' && text[i].unicode() <= u'9')
-            ++i;
-        return i;
-    };
-    const qsizetype afterMajor = digitsFrom(0);
-    if (afterMajor == 0 || afterMajor >= text.size() || text[afterMajor] != u'.')
-        return false;
-    return digitsFrom(afterMajor + 1) > afterMajor + 1;
-}
-
-WineLivePreferences preferencesRecord(const QString& versionFolder, const QString& name, const QString& prefix,
-                                      const QString& user) {
-    const QString version = name.mid(livePrefix.size());
-    const QStringList pieces = version.split(QLatin1Char('.'), Qt::SkipEmptyParts);
-    const QString displayName = livePrefix + pieces.mid(0, 2).join(QLatin1Char('.'));
+WineLivePreferences preferencesRecord(const QString& versionFolder, const LiveVersionFolderName& name,
+                                      const QString& prefix, const QString& user) {
+    // Live writes these names as they are; other cases are looked for only when they are not there.
+    const QString exact = joined(versionFolder, QStringLiteral("Preferences/Library.cfg"));
+    if (QFileInfo::exists(exact))
+        return {name.version, name.displayName, exact, prefix, user};
     const QStringList config{QStringLiteral("Preferences"), QStringLiteral("Library.cfg")};
     const Match match = matchExisting(versionFolder, config);
-    return {version, displayName, withRest(match.reached, config, match.found), prefix, user};
+    return {name.version, name.displayName, withRest(match.reached, config, match.found), prefix, user};
 }
 
 } // namespace
@@ -157,19 +171,22 @@ QString WindowsPath::comparisonKey() const {
 std::optional<QString> wineDriveRoot(const QString& prefix, QChar drive) {
     if (!isAsciiLetter(drive))
         return std::nullopt;
-    const QString link = joined(prefix, QStringLiteral("dosdevices/")) + drive.toLower() + QLatin1Char(':');
     // Empty for a missing target and for a loop (realpath's ELOOP).
-    const QString root = QFileInfo(link).canonicalFilePath();
+    const QString root = QFileInfo(driveLink(prefix, drive)).canonicalFilePath();
     if (root.isEmpty() || !QFileInfo(root).isDir())
         return std::nullopt;
     return root;
 }
 
 std::optional<QString> mapWindowsPath(const QString& prefix, const WindowsPath& windowsPath) {
-    const std::optional<QString> root = wineDriveRoot(prefix, windowsPath.drive);
-    if (!root)
+    if (!isAsciiLetter(windowsPath.drive))
         return std::nullopt;
-    return resolveBelow(*root, windowsPath.components);
+    // Matched below the link itself: the one canonical path made at the end resolves it with the rest.
+    // stat follows the link, so a missing, broken or circular one, or one to a file, is no drive.
+    const QString link = driveLink(prefix, windowsPath.drive);
+    if (!QFileInfo(link).isDir())
+        return std::nullopt;
+    return resolveBelow(link, windowsPath.components);
 }
 
 std::optional<QString> mapWindowsPath(const QString& prefix, QStringView windowsPath) {
@@ -181,7 +198,7 @@ std::optional<QString> mapWindowsPath(const QString& prefix, QStringView windows
 
 QList<WineLivePreferences> findWineLivePreferences(const QString& prefix) {
     QList<WineLivePreferences> found;
-    QSet<QString> seenAbletonFolders;
+    QSet<std::pair<dev_t, ino_t>> seenAbletonFolders;
     const QString users = joined(prefix, QStringLiteral("drive_c/users"));
     for (const QString& user : entryNames(users)) {
         if (user.compare(QStringLiteral("Public"), Qt::CaseInsensitive) == 0 || user.startsWith(QLatin1Char('.')))
@@ -193,15 +210,16 @@ QList<WineLivePreferences> findWineLivePreferences(const QString& prefix) {
             const Match match = matchExisting(userFolder, components);
             if (match.found < components.size())
                 continue;
-            // Canonical only to notice a second way to the same folder.
-            const QString ableton = QFileInfo(match.reached).canonicalFilePath();
-            if (ableton.isEmpty() || seenAbletonFolders.contains(ableton) || !QFileInfo(ableton).isDir())
+            const std::optional<std::pair<dev_t, ino_t>> ableton = folderIdentity(match.reached);
+            if (!ableton || seenAbletonFolders.contains(*ableton))
                 continue;
-            seenAbletonFolders.insert(ableton);
-            for (const QString& name : entryNames(ableton)) {
-                const QString versionFolder = joined(ableton, name);
-                if (isLiveVersionFolderName(name) && QFileInfo(versionFolder).isDir())
-                    found.append(preferencesRecord(versionFolder, name, prefix, user));
+            seenAbletonFolders.insert(*ableton);
+            // Named by its canonical path, whichever way it was reached first.
+            const QString folder = QFileInfo(match.reached).canonicalFilePath();
+            // A linked version folder is not Live's own (LiveVersionFolder.h).
+            for (const QString& name : realFolderNames(folder)) {
+                if (const std::optional<LiveVersionFolderName> version = parseLiveVersionFolderName(name))
+                    found.append(preferencesRecord(joined(folder, name), *version, prefix, user));
             }
         }
     }

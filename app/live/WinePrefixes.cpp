@@ -1,5 +1,7 @@
 #include "live/WinePrefixes.h"
 
+#include "live/RegularFile.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -8,10 +10,6 @@
 #include <QSet>
 #include <QStringTokenizer>
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace pylon {
 
@@ -32,38 +30,6 @@ QString expandedHome(const QString& path, const QString& homeDirectory) {
     if (path.startsWith(QLatin1String("~/")))
         return joined(homeDirectory, path.mid(2));
     return path;
-}
-
-// The contents of the regular file at `path` if it has at most `limit` bytes. The last component is
-// not followed when it is a link, and a FIFO or device is never waited on.
-std::optional<QByteArray> readSmallRegularFile(const QString& path, qint64 limit) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > limit)
-        return std::nullopt;
-    // One byte more than allowed, so that a file that grew since fstat is noticed.
-    QByteArray contents(limit + 1, Qt::Uninitialized);
-    qint64 total = 0;
-    while (total < contents.size()) {
-        const ssize_t n = ::read(fd, contents.data() + total, size_t(contents.size() - total));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return std::nullopt;
-        if (n == 0)
-            break;
-        total += n;
-    }
-    if (total > limit)
-        return std::nullopt;
-    contents.truncate(total);
-    return contents;
 }
 
 // Whether what follows a closing quote is only blanks and perhaps a comment.
@@ -173,6 +139,9 @@ public:
 
     // Every entry of `parent` that is a prefix, in name order; hidden entries are not bottles.
     void considerChildren(const QString& parent, WinePrefixSource source) {
+        // Most places are missing: one look settles that, where a canonical path costs one per component.
+        if (!QFileInfo::exists(parent))
+            return;
         const QString root = QFileInfo(parent).canonicalFilePath();
         if (root.isEmpty())
             return;
@@ -319,8 +288,13 @@ QList<WinePrefix> findWinePrefixes(const WinePrefixSearch& search) {
     // Lutris keeps its game configurations under the config home, newer versions under the data home
     // when there is no config folder; ~/.config is where versions before XDG support kept them.
     QSet<QString> lutrisFolders;
+    QSet<QString> lookedAt;
     for (const QString& base : {configHome, dataHome, joined(home, QStringLiteral(".config"))}) {
-        const QString games = QFileInfo(joined(base, QStringLiteral("lutris/games"))).canonicalFilePath();
+        const QString folder = joined(base, QStringLiteral("lutris/games"));
+        if (lookedAt.contains(folder))
+            continue;
+        lookedAt.insert(folder);
+        const QString games = QFileInfo::exists(folder) ? QFileInfo(folder).canonicalFilePath() : QString();
         if (!games.isEmpty() && !lutrisFolders.contains(games)) {
             lutrisFolders.insert(games);
             collector.considerLutrisGames(games);

@@ -2,10 +2,13 @@
 #include "TestBundle.h"
 #include "core/CommandLine.h"
 #include "core/SingleInstance.h"
+#include "core/WinePrefixList.h"
 #include "foundation/BuildEnvironment.h"
 #include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
 
 #include <QFileInfo>
+#include <QDir>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
@@ -67,7 +70,50 @@ private slots:
             QVERIFY2(help.contains(option), qPrintable(help));
     }
 
+    void addWinePrefixTakesOnePathAndNoOtherMode() {
+        const CommandLine add = parseCommandLine({"Pylon", "--add-wine-prefix", "/games/live"});
+        QCOMPARE(add.action, CommandLine::Action::addWinePrefix);
+        QCOMPARE(add.winePrefixPath, "/games/live");
+        QVERIFY(parseCommandLine({"Pylon", "--add-wine-prefix"}).errorText.contains("add-wine-prefix"));
+        const CommandLine both = parseCommandLine({"Pylon", "--headless", "--add-wine-prefix", "/x"});
+        QCOMPARE(both.action, CommandLine::Action::error);
+        QVERIFY2(both.errorText.contains("--add-wine-prefix"), qPrintable(both.errorText));
+        QVERIFY(parseCommandLine({"Pylon", "--help"}).helpText.contains("--add-wine-prefix <PATH>"));
+    }
+
     // The built program
+
+    void builtProgramAddsAWinePrefixOnce() {
+        TemporaryHome home;
+        const QString prefix = home.path() + "/Games/live";
+        for (const char* version : {"Live 12.1.5", "Live 11.3.13"})
+            QVERIFY(QDir().mkpath(prefix + "/drive_c/users/me/AppData/Roaming/Ableton/" + version));
+        QVERIFY(QDir().mkpath(home.path() + "/Games/no-prefix/dosdevices"));
+        // Exit code, standard output and standard error of Pylon run in the home with `arguments`.
+        auto run = [&](const QStringList& arguments) {
+            QProcess process;
+            process.setWorkingDirectory(home.path());
+            process.start(builtBundle("Pylon") + "/Contents/MacOS/Pylon", arguments);
+            process.waitForFinished(30000);
+            return QStringList{QString::number(process.exitCode()), process.readAllStandardOutput(),
+                               process.readAllStandardError()};
+        };
+        const QString listed = "Live preferences in it: Live 11.3, Live 12.1.\n";
+        QCOMPARE(run({"--add-wine-prefix", prefix + "/../no-prefix"}),
+                 (QStringList{"1", "",
+                              "Pylon: \"~/Games/no-prefix\" is not a Wine prefix: it holds no \"drive_c\" "
+                              "folder.\n"}));
+        QCOMPARE(run({"--add-wine-prefix", "Games/missing"}),
+                 (QStringList{"1", "", "Pylon: \"~/Games/missing\" is not a folder.\n"}));
+        QCOMPARE(run({"--add-wine-prefix", prefix}),
+                 (QStringList{
+                     "0", "Added the Wine prefix \"~/Games/live\": Pylon looks for Live in it from now on.\n" + listed,
+                     ""}));
+        QCOMPARE(run({"--add-wine-prefix", "Games/live/"}),
+                 (QStringList{"0", "The Wine prefix \"~/Games/live\" is already in Pylon's list.\n" + listed, ""}));
+        const UserDefaults defaults("net.ostrand.Pylon", home.configHome());
+        QCOMPARE(userAddedWinePrefixes(defaults), QStringList{prefix});
+    }
 
     void builtProgramPrintsItsOwnVersionLineAndRejectsUnknownOptions_data() { builtBundleRows(); }
     void builtProgramPrintsItsOwnVersionLineAndRejectsUnknownOptions() {

@@ -141,7 +141,7 @@ private slots:
         for (const auto& [in, out] : {std::pair{"6.1.0-18-amd64", "6.1.0"}, {" 14.5\n", "14.5.0"}, {"v", "0.0.0"}})
             QCOMPARE(DiagnosticReporter::versionTriple(in), out);
         ReportFixture f; // a root home leaves library paths as they are
-        f.versions = {{"/Volumes/Live", "12", "Live 12", "/Volumes/Live", "/Volumes/Live", false}};
+        f.versions = {{"/Volumes/Live", "12", "Live 12", "/Volumes/Live", "/Volumes/Live", false, {}, {}}};
         const DiagnosticReporter rootHome = f.reporter([](auto& options) { options.homeDirectory = "/"; });
         QCOMPARE(rootHome.collectInfo().ableton.detectedVersions.at(0).userLibraryPath, "/Volumes/Live");
         // Pretty JSON: sorted keys, two spaces a level, " : ", escaped slashes and quotes, empty containers.
@@ -150,6 +150,29 @@ private slots:
         QCOMPARE(prettyJson(object), QByteArray("{\n  \"Z\" : true,\n  \"a\" : {},\n  \"b\" : [\n    1,\n    {\n"
                                                 "      \"c\" : \"x\\/y\"\n    },\n    \"\\\"q\\\"\\n\"\n  ],\n"
                                                 "  \"d\" : [],\n  \"f\" : 2.5\n}"));
+    }
+
+    void wineLibrariesNameTheirPrefixAndThePrefixesSearchedAreListed() {
+        ReportFixture f;
+        const QString home = f.home.path();
+        const QString library = home + "/Documents/Lib";
+        AbletonVersion wine{library, "12", "Live 12 User Library", library, library, true, {}, "Wine: ~/.wine"};
+        wine.winePrefix = home + "/.wine";
+        AbletonVersion mac{"no-library-11", "11", "Live 11 User Library", {}, {}, false, {}, "macOS layout"};
+        f.versions = {wine, mac};
+        const DiagnosticReporter reporter = f.reporter([&](auto& options) {
+            options.winePrefixes = {home + "/.wine", "/opt/wine/live"};
+        });
+        const DiagnosticInfo info = reporter.collectInfo();
+        const QJsonObject ableton = toJson(info).value("ableton").toObject();
+        QCOMPARE(ableton.value("winePrefixes").toArray(), (QJsonArray{"~/.wine", "/opt/wine/live"}));
+        const QJsonArray versions = ableton.value("detectedVersions").toArray();
+        QCOMPARE(versions[0].toObject().value("winePrefix").toString(), "~/.wine");
+        QVERIFY(!versions[1].toObject().contains("winePrefix")); // the macOS layout
+        QVERIFY(systemStateText(info).contains("Detected Versions:\n  - Live 12 User Library [Script Installed]\n"
+                                               "    Library: ~/Documents/Lib\n    Wine prefix: ~/.wine\n"
+                                               "  - Live 11 User Library [Script Not Installed]\n"
+                                               "Wine Prefixes Scanned:\n  - ~/.wine\n  - /opt/wine/live\n\n"));
     }
 
     // The snapshot holds every field (optionals left out without a status) in the pretty "info.json"
@@ -212,8 +235,8 @@ private slots:
             f.status.setLastResponse(response);
             f.status.setIsStarting(false);
             const QString library = home + QStringLiteral("/Music/Ableton/User Library");
-            f.versions = {{library, "12", "Live 12 User Library", library, library, true},
-                          {"no-library-11", "11", "Live 11", std::nullopt, std::nullopt, false}};
+            f.versions = {{library, "12", "Live 12 User Library", library, library, true, {}, {}},
+                          {"no-library-11", "11", "Live 11", std::nullopt, std::nullopt, false, {}, {}}};
             writeBytes(f.environment.menubarLogFile(), "2025-03-04T09:15:02.481Z [pylon-companion][menubar] opened " +
                                                            home.toUtf8() + "/x\n");
             writeBytes(f.environment.companionLogFile(),

@@ -361,13 +361,19 @@ private slots:
         logger.info(controls, {{QStringLiteral("path"), QStringLiteral("/x\ny") + QChar(0x2028) + QChar(0x85)}});
         oddComponent.info(QStringLiteral("tagged"));
         logger.info(QStringLiteral("plain é → C:\\users\\x \\n stays"));
+        // An indented continuation line stays a line of its own entry; an unindented one cannot.
+        logger.info(QStringLiteral("found 1 user libraries\n  Live 12: /a\n2025-01-01T00:00:00.000Z x\n"));
         writer.flush();
 
         const QString text = QString::fromUtf8(readFile(logFile()));
         static const QRegularExpression lineEnd(QStringLiteral("[\\n\\x{0B}\\f\\r\\x{85}\\x{2028}\\x{2029}]"));
         QStringList lines = text.split(lineEnd);
         QCOMPARE(lines.takeLast(), QString()); // the text ends with the last line's line feed
-        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.size(), 6);
+        QVERIFY(lines[5].startsWith(QLatin1String("  Live 12: /a\\n2025-01-01T00:00:00.000Z x\\n")));
+        lines.removeLast();
+        QVERIFY(lines[4].endsWith(QLatin1String("[menubar] found 1 user libraries")));
+        lines.removeLast();
         QStringList messages;
         for (const QString& line : lines)
             messages << line.section(QLatin1Char(' '), 1);

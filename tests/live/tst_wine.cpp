@@ -1,3 +1,4 @@
+#include "FolderTree.h"
 #include "live/WindowsPath.h"
 #include "live/WinePrefixes.h"
 
@@ -16,73 +17,7 @@ using OptionalText = std::optional<QString>;
 
 namespace {
 
-// A folder tree in a temporary folder, of real folders, files and symbolic links. A step that fails
-// stops the run: a test on a half-built tree would prove nothing.
-struct Tree {
-    QTemporaryDir dir;
-    QString root = QFileInfo(dir.path()).canonicalFilePath();
-
-    QString path(const QString& relative) const { return root + '/' + relative; }
-    QString folder(const QString& relative) const {
-        if (!QDir().mkpath(path(relative)))
-            qFatal("cannot create %s", qPrintable(relative));
-        return path(relative);
-    }
-    QString file(const QString& relative, const QByteArray& contents = {}) const {
-        folder(relative.section('/', 0, -2));
-        QFile file(path(relative));
-        if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
-            qFatal("cannot write %s", qPrintable(relative));
-        return path(relative);
-    }
-    // A link at `relative` to `target` as written (a relative target stays relative).
-    QString link(const QString& relative, const QString& target) const {
-        folder(relative.section('/', 0, -2));
-        if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path(relative)).constData()) != 0)
-            qFatal("cannot link %s", qPrintable(relative));
-        return path(relative);
-    }
-    // A prefix as wineboot leaves it: drive_c with a user folder, C: and Z: links, system.reg.
-    QString prefix(const QString& relative, const QString& user = "me") const {
-        folder(relative + "/drive_c/users/" + user);
-        link(relative + "/dosdevices/c:", "../drive_c");
-        link(relative + "/dosdevices/z:", "/");
-        file(relative + "/system.reg", "WINE REGISTRY Version 2\n");
-        return path(relative);
-    }
-    // `relative` and every item below it; links are not followed.
-    QStringList items(const QString& relative) const {
-        QStringList items{path(relative)};
-        for (QDirIterator it(path(relative), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                             QDirIterator::Subdirectories);
-             it.hasNext();)
-            items << it.next();
-        items.sort();
-        return items;
-    }
-    // Every item with its mode and modification time.
-    QStringList snapshot() const {
-        QStringList lines;
-        for (const QString& item : items({})) {
-            struct stat info {};
-            ::lstat(QFile::encodeName(item).constData(), &info);
-            lines << item + ' ' + QString::number(info.st_mode, 8) + ' ' + QString::number(info.st_mtime);
-        }
-        return lines;
-    }
-    // Takes away (or gives back) the write permission of `relative` and every folder and file below it.
-    bool setWritable(const QString& relative, bool writable) const {
-        bool ok = true;
-        for (const QString& item : items(relative)) {
-            const QByteArray name = QFile::encodeName(item);
-            struct stat info {};
-            ok = ::lstat(name.constData(), &info) == 0 && ok;
-            if (!S_ISLNK(info.st_mode))
-                ok = ::chmod(name.constData(), writable ? info.st_mode | S_IWUSR : info.st_mode & ~0222) == 0 && ok;
-        }
-        return ok;
-    }
-};
+using Tree = pylon::test::FolderTree;
 
 QString windowsForm(const QString& linuxPath) {
     return QString(linuxPath).replace('/', '\\');

@@ -6,8 +6,11 @@
 #include "ui/setup/AbletonVersionRow.h"
 #include "ui/setup/VersionRowPresenter.h"
 
+#include <QDir>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -33,6 +36,19 @@ AbletonInstancesSection::AbletonInstancesSection(DynamicStatus& status, SetupVie
     auto* noticeText = new QLabel(notice.text, m_notice);
     styleLabel(noticeText, TextStyle::body, Tint::secondary);
     noticeRow->addWidget(noticeText);
+    auto* addPrefix = new QPushButton(notice.addWinePrefixButton, m_notice);
+    addPrefix->setAutoDefault(false);
+    connect(addPrefix, &QPushButton::clicked, this, [this, title = notice.addWinePrefixTitle] {
+        // Prefixes usually live in hidden folders (~/.wine, ~/.local/share/bottles): show them.
+        QFileDialog chooser(this, title, QDir::homePath());
+        chooser.setObjectName(QStringLiteral("addWinePrefixChooser"));
+        chooser.setFileMode(QFileDialog::Directory);
+        chooser.setOption(QFileDialog::ShowDirsOnly);
+        chooser.setFilter(QDir::AllDirs | QDir::Hidden | QDir::NoDotAndDotDot);
+        if (chooser.exec() == QDialog::Accepted && !chooser.selectedFiles().isEmpty())
+            m_controller.addWinePrefix(chooser.selectedFiles().constFirst());
+    });
+    noticeRow->addWidget(addPrefix);
     noticeRow->addStretch();
     m_pages->addWidget(m_notice);
 

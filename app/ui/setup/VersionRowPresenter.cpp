@@ -3,11 +3,12 @@
 namespace pylon::ui {
 
 QString shortName(const AbletonVersion& version) {
-    return QString(version.displayName).remove(QStringLiteral(" User Library"));
+    const QString name = QString(version.displayName).remove(QStringLiteral(" User Library"));
+    return version.placeLabel ? name + QStringLiteral(" (") + *version.placeLabel + QLatin1Char(')') : name;
 }
 
 QString versionNumber(const AbletonVersion& version) {
-    return shortName(version).remove(QStringLiteral("Live "));
+    return QString(version.displayName).remove(QStringLiteral(" User Library")).remove(QStringLiteral("Live "));
 }
 
 RowHeader rowHeader(const AbletonVersion& version, const StatusFacts& facts) {
@@ -67,7 +68,8 @@ RowContent rowContent(const AbletonVersion& version, bool installing) {
 }
 
 NoLiveNotice noLiveNotice() {
-    return {Symbol::exclamationmarkTriangleFill, Tint::orange, QStringLiteral("Ableton Live not found")};
+    return {Symbol::exclamationmarkTriangleFill, Tint::orange, QStringLiteral("Ableton Live not found"),
+            QStringLiteral("Add Wine Prefix\u2026"), QStringLiteral("Add Wine Prefix")};
 }
 
 DevModeContent devModeContent() {

@@ -10,7 +10,7 @@
 
 namespace pylon::ui {
 
-// "Live 12" for "Live 12 User Library".
+// "Live 12" for "Live 12 User Library"; "Live 12 (Wine: ~/.wine)" when the list names places.
 QString shortName(const AbletonVersion& version);
 // "12" for "Live 12 User Library".
 QString versionNumber(const AbletonVersion& version);
@@ -45,6 +45,8 @@ struct NoLiveNotice {
     Symbol symbol = Symbol::exclamationmarkTriangleFill;
     Tint tint = Tint::orange;
     QString text;
+    QString addWinePrefixButton; // beside the text: choose a Wine prefix that Pylon did not find by itself
+    QString addWinePrefixTitle;  // the folder chooser's title
 };
 NoLiveNotice noLiveNotice();
 inline constexpr int instancesSectionHeight = 140;

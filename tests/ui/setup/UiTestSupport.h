@@ -36,6 +36,7 @@ public:
     void installRemoteScriptFromBundle(const AbletonVersion& v) override { calls << "installRemoteScriptFromBundle " + v.id; }
     void openRemoteScriptsFolder(const AbletonVersion& v) override { calls << "openRemoteScriptsFolder " + v.id; }
     void showStagedRemoteScript() override { calls << "showStagedRemoteScript"; }
+    void addWinePrefix(const QString& folder) override { calls << "addWinePrefix " + folder; }
     bool isInstallingRemoteScript() const override { return installing; }
     void setVersions(const QList<AbletonVersion>& list) { versions = list; emit abletonVersionsChanged(); }
     void setInstalling(bool value) { installing = value; emit installingRemoteScriptChanged(); }

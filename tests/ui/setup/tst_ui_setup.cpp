@@ -1,6 +1,6 @@
 #include "ControllerSurroundings.h"
-#include "UiTestSupport.h"
 #include "Fakes.h"
+#include "UiTestSupport.h"
 #include "core/Process.h"
 #include "core/PylonController.h"
 #include "foundation/FileLogger.h"
@@ -15,11 +15,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using namespace pylon;
 using namespace pylon::test;
@@ -317,6 +319,50 @@ private slots:
             QTest::mouseClick(target, Qt::LeftButton);
             QCOMPARE(window.controller.calls, QStringList{row.call});
         }
+    }
+
+    void rowsNameTheirPlaceWhenTheListNamesPlaces() {
+        AbletonVersion wine = liveVersion("12", true, false);
+        wine.placeLabel = QStringLiteral("Wine: ~/.wine");
+        QCOMPARE(rowHeader(wine, {}).text, "Live 12 (Wine: ~/.wine) control script not installed");
+        // The running Live is still matched by its version number.
+        QCOMPARE(rowHeader(wine, {Condition::connected, "12.1.5", 0}).text, "Live 12.1.5 connected");
+        QStringList buttons;
+        for (const SetupButton& button : rowContent(wine, false).buttons)
+            buttons << button.text;
+        QCOMPARE(buttons,
+                 (QStringList{"Install for Live 12 (Wine: ~/.wine)", "Open Live 12 (Wine: ~/.wine) User Library"}));
+        wine.userLibraryPath.reset();
+        QCOMPARE(rowHeader(wine, {}).text, "Live 12 (Wine: ~/.wine) User Library not found");
+    }
+
+    // Beside "Ableton Live not found": the folder chooser (the real dialog), whose choice goes to the controller.
+    void addWinePrefixChoosesAFolder() {
+        Window window;
+        QVERIFY(window.view->instancesSection()->showsNotice());
+        QPushButton* add = window.button(QStringLiteral("Add Wine Prefix\u2026"));
+        QVERIFY(add);
+        const QString chosen = window.home.path();
+        for (const bool accept : {false, true}) {
+            bool answered = false;
+            QTimer::singleShot(0, [&] {
+                auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                answered = chooser && chooser->windowTitle() == "Add Wine Prefix" &&
+                           chooser->fileMode() == QFileDialog::Directory;
+                if (!chooser)
+                    return;
+                if (accept) {
+                    chooser->setDirectory(chosen);
+                    chooser->selectFile(chosen);
+                    static_cast<QDialog*>(chooser)->accept(); // QFileDialog's own, through QDialog's public one
+                } else {
+                    chooser->reject();
+                }
+            });
+            QTest::mouseClick(add, Qt::LeftButton);
+            QVERIFY(answered);
+        }
+        QCOMPARE(window.controller.calls, QStringList{"addWinePrefix " + chosen});
     }
 
     void installButtonsWaitForARunningInstallation() {

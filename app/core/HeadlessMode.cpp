@@ -21,6 +21,8 @@ QStringList statusLines(const DynamicStatus& status) {
 
 } // namespace
 
+// The controller outlives the job (runOnce in main.cpp holds it until the job ends).
+// NOLINTNEXTLINE(cppcoreguidelines-avoid-reference-coroutine-parameters)
 QCoro::Task<int> printStatusOnce(PylonController& controller, bool json) {
     co_await controller.pollOnce();
     DynamicStatus& status = controller.dynamicStatus();
@@ -34,6 +36,8 @@ QCoro::Task<int> printStatusOnce(PylonController& controller, bool json) {
     co_return status.lastResponse() ? 0 : 1;
 }
 
+// The controller outlives the job (runOnce in main.cpp holds it until the job ends).
+// NOLINTNEXTLINE(cppcoreguidelines-avoid-reference-coroutine-parameters)
 QCoro::Task<int> saveDiagnosticReport(PylonController& controller, QString path) {
     co_await controller.pollOnce();
     controller.setAbletonVersions(controller.abletonSetupManager().detectAbletonVersions());

@@ -82,7 +82,7 @@ void replaceFileAtomically(const QString& source, const QString& destination) {
     if (staging.fd() < 0)
         fail(QStringLiteral("Could not write"), stagingPath, systemReason(errno));
 
-    QByteArray buffer(256 * 1024, Qt::Uninitialized);
+    QByteArray buffer(qsizetype(256) * 1024, Qt::Uninitialized);
     for (;;) {
         const qint64 count = input.read(buffer.data(), buffer.size());
         if (count < 0)

@@ -129,6 +129,8 @@ QCoro::Task<DiagnosticReportResult> runReport(ReportJob job, std::shared_ptr<Rep
     } else if (chosen) {
         const QString destination = QFileInfo(*chosen).absoluteFilePath();
         keepArchive = destination == QFileInfo(prepared.archivePath).absoluteFilePath();
+        // Clang-tidy 16 reports a lambda inside a coroutine as its parameter.
+        // NOLINTNEXTLINE(cppcoreguidelines-avoid-reference-coroutine-parameters)
         auto saving = runOffMainThread([prepared, destination] { return saveCopy(prepared.archivePath, destination); });
         const std::optional<QString> saveError = (co_await saving).get();
         if (saveError) {
@@ -144,6 +146,8 @@ QCoro::Task<DiagnosticReportResult> runReport(ReportJob job, std::shared_ptr<Rep
     const std::optional<QString> archiveToRemove =
         keepArchive ? std::nullopt : std::optional<QString>(prepared.archivePath);
     auto removing = runOffMainThread(
+        // Clang-tidy 16 reports a lambda inside a coroutine as its parameter.
+        // NOLINTNEXTLINE(cppcoreguidelines-avoid-reference-coroutine-parameters)
         [prepared, archiveToRemove] { removeTemporaryItems(prepared.workingFolder, archiveToRemove); });
     (co_await removing).get();
     co_return result;

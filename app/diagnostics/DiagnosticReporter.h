@@ -47,7 +47,7 @@ public:
         // Shows the saved report in the file manager when set (not on the command line).
         Workspace* workspace = nullptr;
         int maxLogLines = 500;
-        qint64 tailBlockSize = 64 * 1024;
+        qint64 tailBlockSize = qint64(64) * 1024;
 
         // The running user's home folder and the system's temporary folder.
         static Options forCurrentUser();

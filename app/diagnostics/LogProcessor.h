@@ -18,7 +18,7 @@ struct LogProcessingConfig {
     // The user's home folder, scrubbed wherever it occurs literally. Empty or "/" scrubs nothing
     // literally (it would rewrite every path), the patterns still apply.
     QString homeDirectory;
-    qint64 tailBlockSize = 64 * 1024; // bytes read at a time from the end of a log
+    qint64 tailBlockSize = qint64(64) * 1024; // bytes read at a time from the end of a log
 
     // The companion's module tags and the shorter area names shown in the report.
     static QMap<QString, QString> defaultModuleNameMap();

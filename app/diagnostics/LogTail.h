@@ -18,6 +18,6 @@ QStringList splitLogLines(const QString& text);
 // found, so the cost follows the length of the kept lines, not the size of the file. Nothing when
 // the file cannot be opened or the bytes read are not valid UTF-8 (bytes before the kept lines
 // are never looked at). A byte-order mark is kept as a character.
-std::optional<QStringList> readLastLogLines(const QString& path, int maxLines, qint64 blockSize = 64 * 1024);
+std::optional<QStringList> readLastLogLines(const QString& path, int maxLines, qint64 blockSize = qint64(64) * 1024);
 
 } // namespace pylon

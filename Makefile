@@ -5,7 +5,14 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 RUN_ARGS ?=
 
+# The checks CI runs besides `make test` (see README): the sanitizer build of the whole suite with
+# clang 16, shared by the sanitized test run, clang-tidy and the fuzzers.
+SANITIZE_BUILD ?= build-sanitize
+SANITIZE_CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 60
+
 .PHONY: all deps configure build run test screenshots install uninstall package bench clean
+.PHONY: sanitize-build test-sanitized tidy fuzz
 
 all: build
 
@@ -43,8 +50,22 @@ uninstall:
 package: build
 	cd $(BUILD) && cpack
 
+sanitize-build: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_C_COMPILER=clang-16 -DCMAKE_CXX_COMPILER=clang++-16 \
+		-DPYLON_FUZZ=ON -DPYLON_BUILD_BENCHMARKS=OFF $(SANITIZE_CMAKE_FLAGS)
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+
+test-sanitized: sanitize-build
+	scripts/run-sanitized-tests $(SANITIZE_BUILD)
+
+tidy: sanitize-build
+	scripts/run-clang-tidy $(SANITIZE_BUILD)
+
+fuzz: sanitize-build
+	scripts/run-fuzzers $(SANITIZE_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD)
 
 # Builds and runs every benchmark and prints one table: each measure beside its floor, the ratio,
 # the goal and pass or FAIL (README, "Benchmarks"). Settings: BENCH_* variables of bench/run-all.

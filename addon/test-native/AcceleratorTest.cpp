@@ -45,6 +45,16 @@ std::optional<RunningApplication> live(std::string name, std::optional<std::stri
 
 } // namespace
 
+// Node defines the Node-API functions for the module it loads. Where the compiler keeps
+// node-addon-api's error helpers out of line (the sanitizer build does), the module takes the
+// address of these creators, which the loader must then find at once; this program stands in for
+// node for them (it exports its symbols). Never called.
+extern "C" {
+[[gnu::visibility("default")]] int napi_create_error() { return 1; }
+[[gnu::visibility("default")]] int napi_create_type_error() { return 1; }
+[[gnu::visibility("default")]] int napi_create_range_error() { return 1; }
+}
+
 class AcceleratorTest : public QObject {
     Q_OBJECT
 

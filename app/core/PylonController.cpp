@@ -303,6 +303,8 @@ QCoro::Task<> PylonController::installRemoteScriptIfNeeded() {
     if (!archive || m_abletonVersions.isEmpty())
         co_return;
     const bool anyInstalled = std::any_of(m_abletonVersions.cbegin(), m_abletonVersions.cend(),
+                                          // Clang-tidy 16 reports a lambda inside a coroutine as its parameter.
+                                          // NOLINTNEXTLINE(cppcoreguidelines-avoid-reference-coroutine-parameters)
                                           [](const AbletonVersion& v) { return v.isRemoteScriptInstalled; });
     const QString key = BuildEnvironment::installedVersionKey();
     if (anyInstalled && m_defaults.string(key) == m_environment.appVersion())
@@ -310,6 +312,8 @@ QCoro::Task<> PylonController::installRemoteScriptIfNeeded() {
 
     const AbletonVersion newest = m_abletonVersions.constFirst();
     const QString path = *archive;
+    // Clang-tidy 16 reports a lambda inside a coroutine as its parameter.
+    // NOLINTNEXTLINE(cppcoreguidelines-avoid-reference-coroutine-parameters)
     auto install = [this, newest, path] { return m_abletonSetupManager.installRemoteScript(newest, path); };
     QPointer<PylonController> self(this);
     const InstallationQueue::Outcome outcome = co_await m_installations->run(install);
@@ -336,6 +340,8 @@ void PylonController::installRemoteScriptFromBundle(const AbletonVersion& versio
 }
 
 QCoro::Task<> PylonController::userInstall(AbletonVersion version, QString archive) {
+    // Clang-tidy 16 reports a lambda inside a coroutine as its parameter.
+    // NOLINTNEXTLINE(cppcoreguidelines-avoid-reference-coroutine-parameters)
     auto install = [this, version, archive] { return m_abletonSetupManager.installRemoteScript(version, archive); };
     const InstallationQueue::Outcome outcome = co_await m_installations->run(install);
     if (outcome.queueGone)
@@ -374,6 +380,8 @@ void PylonController::showStagedRemoteScript() {
 }
 
 QCoro::Task<> PylonController::openStaged(QString archive) {
+    // Clang-tidy 16 reports a lambda inside a coroutine as its parameter.
+    // NOLINTNEXTLINE(cppcoreguidelines-avoid-reference-coroutine-parameters)
     auto open = [this, archive] { return m_abletonSetupManager.openStagedRemoteScriptFolder(archive); };
     const InstallationQueue::Outcome outcome = co_await m_installations->run(open);
     if (outcome.queueGone || !outcome.failure)

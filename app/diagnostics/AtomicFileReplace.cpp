@@ -134,7 +134,7 @@ void replaceFileAtomically(const QString& source, const QString& destination) {
     if (const std::optional<QString> failure = staging.take())
         fail(QStringLiteral("Could not write"), stagingPath, *failure);
 
-    QByteArray buffer(256 * 1024, Qt::Uninitialized);
+    QByteArray buffer(qsizetype(256) * 1024, Qt::Uninitialized);
     for (;;) {
         const qint64 count = input.read(buffer.data(), buffer.size());
         if (count < 0)

@@ -50,7 +50,7 @@ public:
         // The Wine prefixes the last Live discovery searched.
         QStringList winePrefixes = {};
         int maxLogLines = 500;
-        qint64 tailBlockSize = 64 * 1024;
+        qint64 tailBlockSize = qint64(64) * 1024;
 
         // The running user's home folder, and "reports" in the private runtime folder of
         // `bundleIdentifier` (SystemInfo::privateRuntimeFolder), never the shared temporary folder.

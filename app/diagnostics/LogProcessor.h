@@ -18,10 +18,10 @@ struct LogProcessingConfig {
     // The user's home folder, scrubbed wherever it occurs literally. Empty or "/" scrubs nothing
     // literally (it would rewrite every path), the patterns still apply.
     QString homeDirectory;
-    qint64 tailBlockSize = 64 * 1024; // bytes read at a time from the end of a log
+    qint64 tailBlockSize = qint64(64) * 1024; // bytes read at a time from the end of a log
     // The most read from the end of a log, whatever it holds (a log without line breaks would
     // otherwise be read whole); a first line cut by it is marked (see readLastLogLines).
-    qint64 maxTailBytes = 2 * 1024 * 1024;
+    qint64 maxTailBytes = qint64(2) * 1024 * 1024;
 
     // The companion's module tags and the shorter area names shown in the report.
     static QMap<QString, QString> defaultModuleNameMap();

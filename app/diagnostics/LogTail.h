@@ -27,7 +27,7 @@ QString cutLineMark();
 // Nothing when the path holds no regular file (a link, a named pipe, a device: it is never
 // followed or waited on), the file cannot be read or the bytes kept are not valid UTF-8 (bytes
 // before them are never looked at). A byte-order mark is kept as a character.
-std::optional<QStringList> readLastLogLines(const QString& path, int maxLines, qint64 blockSize = 64 * 1024,
+std::optional<QStringList> readLastLogLines(const QString& path, int maxLines, qint64 blockSize = qint64(64) * 1024,
                                             qint64 maxBytes = defaultMaxTailBytes);
 
 } // namespace pylon

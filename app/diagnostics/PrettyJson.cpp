@@ -17,8 +17,8 @@ QByteArray scalar(const QJsonValue& value) {
 }
 
 void write(QByteArray& out, const QJsonValue& value, int depth) {
-    const QByteArray indent(2 * (depth + 1), ' ');
-    const QByteArray closingIndent(2 * depth, ' ');
+    const QByteArray indent(qsizetype(2) * (depth + 1), ' ');
+    const QByteArray closingIndent(qsizetype(2) * depth, ' ');
     if (value.isObject()) {
         const QJsonObject object = value.toObject();
         if (object.isEmpty()) {

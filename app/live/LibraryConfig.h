@@ -17,7 +17,7 @@ namespace pylon {
 //   </LibraryProject></UserLibrary></ContentLibrary></Ableton>
 
 // Files larger than this are not read: a real Library.cfg is a few kilobytes.
-inline constexpr qint64 maximumLibraryConfigSize = 16 * 1024 * 1024;
+inline constexpr qint64 maximumLibraryConfigSize = qint64(16) * 1024 * 1024;
 
 // `text` without the spaces, tabs and other Unicode space separators (category Zs) at either end.
 // Line breaks are kept.

@@ -79,6 +79,8 @@ QCoro::Task<QString> stage(Context context, QString archivePath) {
         throw RemoteScriptError(RemoteScriptError::Kind::noDataFolder);
     const QString staged = root + QLatin1Char('/') + context.options.remoteScriptFolderName;
 
+    // Clang-tidy 16 reports a lambda inside a coroutine as its parameter.
+    // NOLINTNEXTLINE(cppcoreguidelines-avoid-reference-coroutine-parameters)
     auto preparation = runOffMainThread([root, staged] {
         makeFolder(parentOf(root));
         // A link in place of the staged folder goes as a link: nothing outside is removed.
@@ -120,6 +122,8 @@ QCoro::Task<> install(Context context, AbletonSetupManager::AbletonVersion versi
     const QString staged = co_await stage(context, archivePath);
     const QString destination = appendPathComponent(*version.userLibraryPath, QStringLiteral("Remote Scripts")) +
                                 QLatin1Char('/') + context.options.remoteScriptFolderName;
+    // Clang-tidy 16 reports a lambda inside a coroutine as its parameter.
+    // NOLINTNEXTLINE(cppcoreguidelines-avoid-reference-coroutine-parameters)
     auto copy = runOffMainThread([staged, destination, log = context.log] {
         makeFolder(parentOf(destination));
         // Copied beside the old copy and swapped in when complete, so a failure keeps the old one.
@@ -136,6 +140,8 @@ QCoro::Task<> openStaged(Context context, QString archivePath) {
         throw RemoteScriptError(RemoteScriptError::Kind::noDataFolder);
     const QString staged = root + QLatin1Char('/') + context.options.remoteScriptFolderName;
 
+    // Clang-tidy 16 reports a lambda inside a coroutine as its parameter.
+    // NOLINTNEXTLINE(cppcoreguidelines-avoid-reference-coroutine-parameters)
     auto check = runOffMainThread([root, staged] {
         makeFolder(parentOf(root));
         return itemExists(staged);

@@ -52,7 +52,7 @@ struct WinePrefixSearch {
 };
 
 // Lutris game configurations larger than this are not read: a real one is under a kilobyte.
-inline constexpr qint64 maximumLutrisConfigSize = 64 * 1024;
+inline constexpr qint64 maximumLutrisConfigSize = qint64(64) * 1024;
 
 // The prefixes found, without duplicates (the same canonical folder reached twice is listed once, at
 // its first place), in search order, folders of one place in name order. Each candidate costs a few

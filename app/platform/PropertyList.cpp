@@ -17,10 +17,10 @@ QString text(const pugi::xml_node& node) {
 // Nesting beyond this is refused rather than followed, so a hostile file cannot exhaust the stack.
 constexpr int maxDepth = 64;
 
-std::optional<QVariant> parseValue(const pugi::xml_node& node, int depth) {
-    if (depth > maxDepth)
-        return std::nullopt;
-    const std::string_view name = node.name();
+std::optional<QVariant> parseValue(const pugi::xml_node& node, int depth);
+
+// <string>, <integer>, <real>, <true/>, <false/>, <date> and <data>; nothing for any other element.
+std::optional<QVariant> parseScalar(std::string_view name, const pugi::xml_node& node) {
     if (name == "string")
         return QVariant(text(node));
     if (name == "integer") {
@@ -33,53 +33,64 @@ std::optional<QVariant> parseValue(const pugi::xml_node& node, int depth) {
         const double value = text(node).trimmed().toDouble(&ok);
         return ok ? std::optional<QVariant>(QVariant(value)) : std::nullopt;
     }
-    if (name == "true")
-        return QVariant(true);
-    if (name == "false")
-        return QVariant(false);
+    if (name == "true" || name == "false")
+        return QVariant(name == "true");
     if (name == "date") {
         QDateTime date = QDateTime::fromString(text(node).trimmed(), Qt::ISODate);
         return date.isValid() ? std::optional<QVariant>(QVariant(date.toUTC())) : std::nullopt;
     }
     if (name == "data")
         return QVariant(QByteArray::fromBase64(text(node).toLatin1()));
-    if (name == "array") {
-        QVariantList list;
-        for (const pugi::xml_node& child : node.children()) {
-            if (child.type() != pugi::node_element)
-                continue;
-            auto value = parseValue(child, depth + 1);
-            if (!value)
-                return std::nullopt;
-            list.append(*value);
-        }
-        return QVariant(list);
-    }
-    if (name == "dict") {
-        QVariantMap map;
-        std::optional<QString> pendingKey;
-        for (const pugi::xml_node& child : node.children()) {
-            if (child.type() != pugi::node_element)
-                continue;
-            if (std::string_view(child.name()) == "key") {
-                if (pendingKey)
-                    return std::nullopt;
-                pendingKey = text(child);
-                continue;
-            }
-            if (!pendingKey)
-                return std::nullopt;
-            auto value = parseValue(child, depth + 1);
-            if (!value)
-                return std::nullopt;
-            map.insert(*pendingKey, *value);
-            pendingKey.reset();
-        }
-        if (pendingKey)
-            return std::nullopt;
-        return QVariant(map);
-    }
     return std::nullopt;
+}
+
+std::optional<QVariant> parseArray(const pugi::xml_node& node, int depth) {
+    QVariantList list;
+    for (const pugi::xml_node& child : node.children()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        auto value = parseValue(child, depth + 1);
+        if (!value)
+            return std::nullopt;
+        list.append(*value);
+    }
+    return QVariant(list);
+}
+
+std::optional<QVariant> parseDict(const pugi::xml_node& node, int depth) {
+    QVariantMap map;
+    std::optional<QString> pendingKey;
+    for (const pugi::xml_node& child : node.children()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        if (std::string_view(child.name()) == "key") {
+            if (pendingKey)
+                return std::nullopt;
+            pendingKey = text(child);
+            continue;
+        }
+        if (!pendingKey)
+            return std::nullopt;
+        auto value = parseValue(child, depth + 1);
+        if (!value)
+            return std::nullopt;
+        map.insert(*pendingKey, *value);
+        pendingKey.reset();
+    }
+    if (pendingKey)
+        return std::nullopt;
+    return QVariant(map);
+}
+
+std::optional<QVariant> parseValue(const pugi::xml_node& node, int depth) {
+    if (depth > maxDepth)
+        return std::nullopt;
+    const std::string_view name = node.name();
+    if (name == "array")
+        return parseArray(node, depth);
+    if (name == "dict")
+        return parseDict(node, depth);
+    return parseScalar(name, node);
 }
 
 void writeValue(pugi::xml_node parent, const QVariant& value) {

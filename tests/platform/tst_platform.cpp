@@ -133,7 +133,7 @@ private slots:
     void unreadableInfoPlistMeansNoIdentifierAndNoInfo_data() {
         QTest::addColumn<QByteArray>("infoPlist"); // empty: no file at all
         QTest::newRow("missing") << QByteArray();
-        QTest::newRow("garbage") << QByteArray("\x00\xff\xfe not a property list", 26);
+        QTest::newRow("garbage") << QByteArrayLiteral("\x00\xff\xfe not a property list");
         QTest::newRow("array root") << plist("<array><string>net.ostrand.Pylon</string></array>");
         QTest::newRow("bad value") << plist("<dict><key>CFBundleIdentifier</key><string>net.ostrand.Pylon</string>"
                                             "<key>CFBundleVersion</key><integer>one</integer></dict>");

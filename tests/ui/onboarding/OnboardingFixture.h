@@ -23,9 +23,7 @@ inline QString sourceResource(const QString& fileName) { return PYLON_TEST_SOURC
 // Fixes the process's shared logs in a home of its own before any fixture moves HOME elsewhere.
 inline void setUpProcessHome() {
     static const TemporaryHome processHome;
-    process::loggers().menubar;
-    process::loggers().installer;
-    process::loggers().companionManager;
+    (void)process::loggers();
 }
 
 inline CompanionStatusResponse companionStatus(bool addonLoaded, bool addonAvailable, bool accessibility,

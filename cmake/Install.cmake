@@ -27,8 +27,9 @@ foreach(mode IN LISTS PYLON_INSTALL_MODES)
     install(DIRECTORY "${PYLON_BUNDLE_DIR_${mode}}" DESTINATION "${PYLON_INSTALL_BUNDLE_DIR}"
             USE_SOURCE_PERMISSIONS
             PATTERN "Contents/MacOS/Pylon" EXCLUDE
+            PATTERN "Contents/MacOS/Pylon-app" EXCLUDE
             PATTERN "accelerator.node" EXCLUDE)
-    install(TARGETS Pylon RUNTIME DESTINATION "${bundle}/Contents/MacOS")
+    install(TARGETS Pylon Pylon-app RUNTIME DESTINATION "${bundle}/Contents/MacOS")
     install(TARGETS accelerator LIBRARY DESTINATION "${companion}/Contents/Resources")
 
     set(id "${PYLON_BUNDLE_ID_${mode}}")

@@ -1,5 +1,6 @@
 #include "core/AppServices.h"
 
+#include "core/Entry.h"
 #include "core/Process.h"
 #include "foundation/BuildEnvironment.h"
 #include "platform/AccessibilityNotifications.h"
@@ -19,7 +20,7 @@ AppServices::AppServices()
     , m_wording(createPlatformWording())
     , m_workspace(m_loggers.menubar, m_settingsPages.get())
     , m_loginStart(SystemInfo::configHome(), m_environment.bundleIdentifier(), m_environment.appDisplayName(),
-                   SystemInfo::currentExecutablePath()) {}
+                   entry::siblingProgram(entry::programName)) {}
 
 AppServices::~AppServices() = default;
 

@@ -33,7 +33,7 @@ public:
     Workspace& workspace() { return m_workspace; }
     SettingsPages& settingsPages() { return *m_settingsPages; }
     const PlatformWording& wording() const { return *m_wording; }
-    // The entry that starts Pylon (this executable) at login.
+    // The entry that starts Pylon (the bundle's Pylon program) at login.
     XdgAutostart& loginStart() { return m_loginStart; }
 
     ControllerContext controllerContext();

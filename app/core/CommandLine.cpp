@@ -30,10 +30,32 @@ struct Options {
     QCommandLineOption headless{QStringLiteral("headless"),
                                 QStringLiteral("Run without tray or window; print the status lines whenever "
                                                "they change, until interrupted.")};
+    QCommandLineOption background{QStringLiteral("background"),
+                                  QStringLiteral("Start with the tray item only, without raising a window (as "
+                                                 "at login).")};
 
     void addTo(QCommandLineParser& parser) const {
-        for (const QCommandLineOption* option : {&help, &version, &report, &addWinePrefix, &resetOnboarding, &status, &json, &headless})
+        for (const QCommandLineOption* option : {&help, &version, &report, &addWinePrefix, &resetOnboarding, &status, &json, &headless,
+                                                  &background})
             parser.addOption(*option);
+        for (QCommandLineOption option : qtOptions()) {
+            option.setFlags(QCommandLineOption::HiddenFromHelp);
+            parser.addOption(option);
+        }
+    }
+
+    // The options every Qt program with a window takes (-platform offscreen, -style Fusion, ...):
+    // the windowed program's QApplication takes them out of the arguments; elsewhere they are let
+    // through and have no effect.
+    static QList<QCommandLineOption> qtOptions() {
+        QList<QCommandLineOption> options;
+        for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+                                 "qwindowicon", "qwindowtitle", "display", "geometry", "style", "stylesheet",
+                                 "session", "qmljsdebugger"})
+            options << QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
+            options << QCommandLineOption(QString::fromLatin1(name));
+        return options;
     }
 };
 
@@ -45,6 +67,10 @@ std::optional<QString> refusal(const QCommandLineParser& parser, const Options& 
         return QStringLiteral("Unexpected argument: '%1'.").arg(positional.constLast());
     if (parser.isSet(options.json) && !parser.isSet(options.status))
         return QStringLiteral("--json only goes with --status.");
+    if (parser.isSet(options.background) &&
+        (parser.isSet(options.status) || parser.isSet(options.headless) || parser.isSet(options.report) ||
+         parser.isSet(options.addWinePrefix)))
+        return QStringLiteral("--background only goes with starting the application.");
     if (int(parser.isSet(options.status)) + int(parser.isSet(options.headless)) + int(parser.isSet(options.report)) +
             int(parser.isSet(options.addWinePrefix)) >
         1)
@@ -93,6 +119,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         result.winePrefixPath = parser.value(options.addWinePrefix);
     }
     result.json = parser.isSet(options.json);
+    result.background = parser.isSet(options.background);
+    result.platformGiven = parser.isSet(QStringLiteral("platform"));
     return result;
 }
 

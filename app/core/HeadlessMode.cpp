@@ -28,25 +28,6 @@ QStringList statusLines(const DynamicStatus& status) {
 
 } // namespace
 
-QCoro::Task<int> printStatusOnce(QPointer<PylonController> controller, bool json) {
-    if (!controller)
-        co_return 1;
-    co_await controller->pollOnce();
-    if (!controller)
-        co_return 1;
-    DynamicStatus& status = controller->dynamicStatus();
-    status.setIsStarting(false); // one poll is all there will be: show what it found
-    QTextStream out(stdout);
-    for (const QString& line : statusLines(status))
-        out << line << '\n';
-    if (json && status.lastResponse())
-        out << QString::fromUtf8(encodeStatusResponse(*status.lastResponse())) << '\n';
-    out.flush();
-    if (const std::optional<QString> failure = controller->lastFetchFailure(); failure && !status.lastResponse())
-        QTextStream(stderr) << "Pylon: no status from the companion: " << *failure << '\n';
-    co_return status.lastResponse() ? 0 : 1;
-}
-
 QCoro::Task<int> saveDiagnosticReport(QPointer<PylonController> controller, QString path) {
     if (!controller)
         co_return 1;

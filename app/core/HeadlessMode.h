@@ -12,11 +12,6 @@ class PylonController;
 // up (1) if it is gone when they resume.
 namespace HeadlessMode {
 
-// One status fetch and the service manager's view, then the three status lines (and, with
-// `json`, the status document); 0 when a status arrived, 1 otherwise, with the reason on
-// standard error.
-QCoro::Task<int> printStatusOnce(QPointer<PylonController> controller, bool json);
-
 // Takes one status and detects Live afresh, then saves a diagnostic report at `path` and prints
 // where; 0 when saved, 1 (with the error on standard error) otherwise.
 QCoro::Task<int> saveDiagnosticReport(QPointer<PylonController> controller, QString path);

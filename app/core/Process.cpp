@@ -4,13 +4,19 @@
 #include "platform/Bundle.h"
 #include "platform/SystemInfo.h"
 
+#include <atomic>
+
 namespace pylon::process {
 
 namespace {
 
+std::atomic<bool> logFilesKeptOut{false};
+
 // Deliberately leaked: loggers may still write while static objects are being destroyed.
 LogWriter& writer() {
-    static LogWriter* const shared = new LogWriter(environment().logDirectory(), environment().menubarLogFile());
+    static LogWriter* const shared = logFilesKeptOut
+                                         ? new LogWriter(QString(), QString())
+                                         : new LogWriter(environment().logDirectory(), environment().menubarLogFile());
     return *shared;
 }
 
@@ -31,6 +37,10 @@ const Loggers& loggers() {
         return new Loggers{*make("menubar"), *make("installer"), *make("companion-manager"), *make("uninstall")};
     }();
     return *shared;
+}
+
+void keepLogOutOfFiles() {
+    logFilesKeptOut = true;
 }
 
 void flushLog() {

@@ -14,6 +14,10 @@ const BuildEnvironment& environment();
 // The four component loggers on the one writer of the menu-bar log file of environment().
 const Loggers& loggers();
 
+// From now on the loggers keep to the system log: no log file is created or written. For the modes
+// that leave nothing behind (--status); only before the first use of loggers() has it an effect.
+void keepLogOutOfFiles();
+
 // Waits until every line logged so far is in the file (before the process exits).
 void flushLog();
 

@@ -1,5 +1,7 @@
 #include "core/StatusPoller.h"
 
+#include "core/StatusAnswer.h"
+
 #include "companion/CompanionClient.h"
 #include "core/PollingSchedule.h"
 #include "foundation/FileLogger.h"
@@ -71,9 +73,7 @@ void StatusPoller::updateRegistrationFlags() {
 void StatusPoller::failedFetch(QString reason, bool foreignAnswer) {
     m_consecutiveFailures = PollingSchedule::afterFailure(m_consecutiveFailures);
     if (foreignAnswer) {
-        reason = QStringLiteral("port %1 answers, but not as the companion (another program may be using it): ")
-                     .arg(m_context.port) +
-                 reason;
+        reason = foreignAnswerText(m_context.port, reason);
         // Logged when it first shows, not on every poll of the loop.
         if (reason != m_loggedForeignAnswer)
             m_context.log.error(QStringLiteral("Companion ") + reason);
@@ -85,31 +85,19 @@ void StatusPoller::failedFetch(QString reason, bool foreignAnswer) {
 }
 
 QCoro::Task<std::optional<StatusResponse>> StatusPoller::fetchStatus() {
-    using Failure = CompanionClient::StatusFetch::Failure;
     QPointer<StatusPoller> self(this);
     const CompanionClient::StatusFetch fetched = co_await m_client->fetchStatusBody();
     if (!self)
         co_return std::nullopt;
-    if (!fetched.body) {
-        const bool foreign = fetched.failure == Failure::tooLarge || fetched.failure == Failure::redirected ||
-                             fetched.failure == Failure::notHttp;
-        failedFetch(fetched.reason, foreign);
-        co_return std::nullopt;
-    }
-    QString error;
-    std::optional<StatusResponse> status = tryDecodeStatusResponse(*fetched.body, &error);
-    if (!status) {
-        failedFetch(QStringLiteral("127.0.0.1:%1 answered (HTTP %2) with something that is not a status document: %3")
-                        .arg(m_context.port)
-                        .arg(fetched.httpStatus)
-                        .arg(error),
-                    true);
+    StatusAnswer answer = interpretStatusFetch(fetched, m_context.port);
+    if (!answer.status) {
+        failedFetch(answer.failure, answer.foreign);
         co_return std::nullopt;
     }
     m_consecutiveFailures = 0;
     m_lastFailure.reset();
     m_loggedForeignAnswer.clear();
-    co_return status;
+    co_return std::move(answer.status);
 }
 
 } // namespace pylon

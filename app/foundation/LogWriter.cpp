@@ -93,6 +93,8 @@ void LogWriter::runSetUp(const UnifiedLog& reporter) {
     if (m_isSetUp)
         return;
     m_isSetUp = true; // before anything else: a failed set-up is never retried
+    if (m_filePath.isEmpty())
+        return; // a writer without a file: lines go to the system log only
 
     // The log holds paths and host names: its folder is 0700 and the file 0600.
     if (const std::optional<QString> failure = PrivateFiles::makePrivateFolder(m_directory)) {

@@ -20,6 +20,7 @@ class UnifiedLog;
 // device in its place turns file logging off, said on standard error and in the system log).
 class LogWriter {
 public:
+    // An empty `logFilePath` makes a writer without a file: nothing is created or written.
     LogWriter(const QString& logDirectory, const QString& logFilePath);
     // Runs what is still queued, then stops the thread.
     ~LogWriter();

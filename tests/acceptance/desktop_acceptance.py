@@ -269,6 +269,20 @@ def closing_and_reopening_without_a_tray(session, window, pylon):
         raise Failure("closing the window again ended Pylon")
 
 
+def background_start_raises_no_window(session):
+    """As at login: Pylon --background puts its tray item up and raises no window. (Without a tray
+    the alerts of its start, such as the failed installation left by an earlier step, open over the
+    window, as they must.)"""
+    pylon = session.start([session.executable, "--background"])
+    tray_item_is_shown(session)
+    time.sleep(2)
+    if pylon.poll() is not None:
+        raise Failure(f"Pylon --background ended with {pylon.returncode}")
+    if session.window_named("Pylon"):
+        raise Failure("Pylon --background raised its window")
+    return pylon
+
+
 def quit_through_the_menu(session, pylon):
     if pylon.poll() is not None:
         raise Failure(f"Pylon ended early with {pylon.returncode}")
@@ -311,6 +325,11 @@ def main():
             steps.append("close, notice once, reopen by a second launch")
         quit_through_the_menu(session, pylon)
         steps.append("Quit from the window's menu by its shortcut")
+        if with_tray:
+            pylon = background_start_raises_no_window(session)
+            steps.append("--background start: tray item, no window")
+            quit_through_the_menu(session, pylon)
+            steps.append("a second launch brings the window of the background start forward; Quit")
     except (Failure, subprocess.TimeoutExpired) as failure:
         print(f"FAIL ({sys.argv[2]}): {failure}", file=sys.stderr)
         for name in os.listdir(session.root):

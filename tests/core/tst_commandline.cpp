@@ -52,6 +52,13 @@ private slots:
         QTest::newRow("unknown option after --version")
             << QStringList{"--version", "--frobnicate"} << Action::error << "frobnicate";
         QTest::newRow("stray argument") << QStringList{"extra"} << Action::error << "extra";
+        // Qt's own options reach the parser wherever no QApplication took them out first.
+        QTest::newRow("-platform offscreen") << QStringList{"-platform", "offscreen"} << Action::run << QString();
+        QTest::newRow("Qt options with --status")
+            << QStringList{"-style", "Fusion", "--status", "-reverse"} << Action::status << QString();
+        QTest::newRow("--background") << QStringList{"--background"} << Action::run << QString();
+        QTest::newRow("--background with a mode")
+            << QStringList{"--background", "--headless"} << Action::error << "--background";
     }
     void commandLineSelectsTheAction() {
         QFETCH(QStringList, arguments);
@@ -66,8 +73,13 @@ private slots:
 
     void helpListsTheOptions() {
         const QString help = parseCommandLine({"Pylon", "--help"}).helpText;
-        for (const char* option : {"--version", "--help", "-h,"})
+        for (const char* option : {"--version", "--help", "-h,", "--background"})
             QVERIFY2(help.contains(option), qPrintable(help));
+        // Qt's options pass, but are not Pylon's to explain.
+        QVERIFY2(!help.contains("platform"), qPrintable(help));
+        const CommandLine background = parseCommandLine({"Pylon", "--background", "-platform", "xcb"});
+        QVERIFY(background.background && background.platformGiven);
+        QVERIFY(!parseCommandLine({"Pylon"}).background);
     }
 
     void addWinePrefixTakesOnePathAndNoOtherMode() {
@@ -139,6 +151,49 @@ private slots:
                 QCOMPARE(process.exitCode(), 2);
             }
         }
+    }
+
+    // As GNU programs do: a usage error is one line and where help is, with exit 2; the help names
+    // the program as it was started. Without any display the window is refused with a reason and
+    // exit 1 (no abort), while --version still answers; with a display that cannot be reached, Qt's
+    // reason is said and the exit is 1 as well.
+    void builtProgramBehavesAsCommandLineProgramsDo() {
+        TemporaryHome home;
+        const QString pylon = builtBundle("Pylon") + "/Contents/MacOS/Pylon";
+        auto run = [&](const QStringList& arguments, const QStringList& unset, const QString& display = QString()) {
+            QProcess process;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            for (const QString& name : unset)
+                environment.remove(name);
+            if (!display.isEmpty())
+                environment.insert("DISPLAY", display);
+            process.setProcessEnvironment(environment);
+            process.start(pylon, arguments);
+            process.waitForFinished(30000);
+            return QStringList{process.exitStatus() == QProcess::NormalExit ? QString::number(process.exitCode())
+                                                                             : QStringLiteral("crashed"),
+                               process.readAllStandardOutput(), process.readAllStandardError()};
+        };
+        QCOMPARE(run({"--frobnicate"}, {}),
+                 (QStringList{"2", "", "Pylon: Unknown option 'frobnicate'.\nTry 'Pylon --help' for more information.\n"}));
+        QCOMPARE(run({"--json"}, {})[2], "Pylon: --json only goes with --status.\nTry 'Pylon --help' for more information.\n");
+        const QStringList help = run({"--help"}, {});
+        QCOMPARE(help[0], "0");
+        QVERIFY2(help[1].startsWith("Usage: " + pylon + " [options] [url]\n"), qPrintable(help[1]));
+        QCOMPARE(run({"-platform", "offscreen", "--version"}, {})[0], "0");
+
+        const QStringList noDisplay{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+        const QStringList refused = run({}, noDisplay);
+        QCOMPARE(refused[0], "1");
+        QVERIFY2(refused[2].startsWith("Pylon: no display to open the window on"), qPrintable(refused[2]));
+        QCOMPARE(run({"--version"}, noDisplay)[0], "0");
+        const QStringList unreachable = run({}, noDisplay, ":97");
+        QCOMPARE(unreachable[0], "1");
+        QVERIFY2(unreachable[2].contains("could not connect to display :97") &&
+                     unreachable[2].contains("Pylon: cannot open its window."),
+                 qPrintable(unreachable[2]));
+        // Nothing of the refused starts stays in the home.
+        QVERIFY(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
     }
 
     // The windowed program quits in order on SIGINT, SIGTERM and SIGHUP, as --headless does: it

@@ -93,6 +93,19 @@ void PylonApp::show() {
     m_window->bringForward();
 }
 
+void PylonApp::showInBackground() {
+    // Until the onboarding is done, the window is what there is to do.
+    if (!m_store->isComplete()) {
+        show();
+        return;
+    }
+    QApplication::setQuitOnLastWindowClosed(false);
+    showTray();
+    // What the setup window would start when it appears, without it.
+    m_controller->start();
+    m_updates->setAutomaticallyChecksForUpdates(true);
+}
+
 void PylonApp::showContent() {
     const SettingsPages& settings = m_services.settingsPages();
     if (!m_store->isComplete()) {

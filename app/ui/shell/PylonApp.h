@@ -39,6 +39,9 @@ public:
 
     // Puts the item in the tray (or, without a tray host, only the window) and opens the window.
     void show();
+    // As at login: the tray item only, the controller started, no window raised (a later launch
+    // brings it forward). Before the onboarding is done, the same as show().
+    void showInBackground();
 
     // Acts on a URL of the application's scheme (another launch's, or this launch's argument).
     void handleURL(const QString& url);

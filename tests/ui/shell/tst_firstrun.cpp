@@ -116,6 +116,22 @@ private slots:
         app.activate();
     }
 
+    // Started in the background, as at login, once onboarding is done: the controller and the update
+    // checks start. (That no window shows is checked on a real display by the acceptance suite: here
+    // the companion is missing, and its alert, with no tray, brings the window forward.)
+    void backgroundStartShowsNoWindowUntilActivated() {
+        AppServices services;
+        QVERIFY(OnboardingStore(services.defaults(), services.loggers().menubar).isComplete());
+        PylonApp app(services, {QStringLiteral("Pylon"), QStringLiteral("--background")});
+        app.showInBackground();
+        QVERIFY(app.controller().hasStarted());
+        QVERIFY(app.updateController().automaticallyChecksForUpdates());
+        QVERIFY(!QApplication::quitOnLastWindowClosed());
+        app.activate();
+        QVERIFY(QTest::qWaitForWindowExposed(&app.mainWindow()));
+        QVERIFY(qobject_cast<SetupWindowView*>(app.mainWindow().content()));
+    }
+
     // A later start shows the setup window and starts the controller itself. Last: the uninstall
     // removes this process's own data folder and settings.
     void uninstallRemovesWhatTheApplicationStoredOnceConfirmed() {

@@ -3,6 +3,7 @@
 #include "status/StatusCodec.h"
 
 #include <QDeadlineTimer>
+#include <QMetaEnum>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
@@ -137,6 +138,44 @@ QString peerOf(const QUrl& url) {
     return url.host() + QLatin1Char(':') + QString::number(url.port());
 }
 
+// The client's own word for a failure, as it appears in the log.
+QString failureKind(Failure failure) {
+    switch (failure) {
+    case Failure::none:
+        return QStringLiteral("CompanionClient::none");
+    case Failure::noConnection:
+        return QStringLiteral("CompanionClient::noConnection");
+    case Failure::timedOut:
+        return QStringLiteral("CompanionClient::timedOut");
+    case Failure::tooLarge:
+        return QStringLiteral("CompanionClient::tooLarge");
+    case Failure::redirected:
+        return QStringLiteral("CompanionClient::redirected");
+    case Failure::notHttp:
+        return QStringLiteral("CompanionClient::notHttp");
+    case Failure::transport:
+        break;
+    }
+    return QStringLiteral("CompanionClient::transport");
+}
+
+// "<kind> (<code>): <text>".
+QString failureText(const QString& kind, int code, const QString& text) {
+    return QStringLiteral("%1 (%2): %3").arg(kind, QString::number(code), text);
+}
+
+QString failureText(Failure failure, const QString& text) {
+    return failureText(failureKind(failure), int(failure), text);
+}
+
+// Qt's error of a reply under its enumerator's name, which no translation changes.
+QString replyFailureText(const QNetworkReply& reply) {
+    const QNetworkReply::NetworkError code = reply.error();
+    const char* const key = QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(code);
+    return failureText(QStringLiteral("QNetworkReply::") + QLatin1String(key ? key : "NetworkError"), int(code),
+                       reply.errorString());
+}
+
 } // namespace
 
 CompanionClient::CompanionClient(quint16 port, QObject* parent)
@@ -215,16 +254,19 @@ QCoro::Task<CompanionClient::Exchange> CompanionClient::postPermission(QString n
     auto* reading = new BoundedReading(reply, peerOf(url), false);
     co_await reply;
     if (!guard)
-        co_return Exchange{false, QStringLiteral("request abandoned")};
+        co_return Exchange{false, failureText(Failure::transport, QStringLiteral("request abandoned"))};
     reply->deleteLater();
     if (reading->failure() == Failure::timedOut)
-        co_return Exchange{false, reading->reason()};
+        co_return Exchange{false, failureText(Failure::timedOut, reading->reason())};
     // A redirect is an answer too; it is just not followed.
     if (reading->failure() == Failure::redirected)
         co_return Exchange{true, QString()};
-    if (classify(*reply) != Failure::none)
-        co_return Exchange{false, reply->errorString()};
-    co_return Exchange{true, QString()};
+    const Failure failure = classify(*reply);
+    if (failure == Failure::none)
+        co_return Exchange{true, QString()};
+    if (reply->error() == QNetworkReply::NoError) // no error from Qt, and yet no HTTP answer
+        co_return Exchange{false, failureText(failure, peerOf(url) + QStringLiteral(" gave no HTTP answer"))};
+    co_return Exchange{false, replyFailureText(*reply)};
 }
 
 } // namespace pylon

@@ -34,14 +34,15 @@ public:
     // How a status fetch ended: the body of a completed exchange (whatever the HTTP status), or
     // why there is none.
     struct StatusFetch {
+        // The numbers appear in the log (see Exchange::error): they stay as they are.
         enum class Failure {
-            none,
-            noConnection, // nothing accepted the connection (refused, unreachable)
-            timedOut,     // no complete answer within exchangeLimit
-            tooLarge,     // the answer announced or sent more than maxStatusDocumentSize bytes
-            redirected,   // the answer was a redirect, which is never followed
-            notHttp,      // what came back was not an HTTP answer
-            transport,    // any other failure of the exchange
+            none = 0,
+            noConnection = 1, // nothing accepted the connection (refused, unreachable)
+            timedOut = 2,     // no complete answer within exchangeLimit
+            tooLarge = 3,     // the answer announced or sent more than maxStatusDocumentSize bytes
+            redirected = 4,   // the answer was a redirect, which is never followed
+            notHttp = 5,      // what came back was not an HTTP answer
+            transport = 6,    // any other failure of the exchange
         };
         std::optional<QByteArray> body;
         Failure failure = Failure::none;
@@ -54,7 +55,11 @@ public:
 
     struct Exchange {
         bool completed = false;
-        QString error; // the failure as text when not completed
+        // When not completed, the failure as "<kind> (<code>): <text>". The kind and code read the
+        // same in every language: Qt's network error ("QNetworkReply::ConnectionRefusedError (1)")
+        // or, for a bound of the exchange, the client's own ("CompanionClient::timedOut (2)");
+        // the text after them is Qt's, or the client's, in words.
+        QString error;
     };
     // POST /permission/<name> without a body; only whether the exchange completed matters.
     QCoro::Task<Exchange> postPermission(QString name);

@@ -17,7 +17,10 @@ QString logTimestamp(std::chrono::system_clock::time_point time);
 // entry always begins with its timestamp, so no value can start an entry of its own.
 QString escapeLogText(const QString& text);
 
-// Metadata as compact JSON with keys in lexicographic order and every "/" written as "\/".
+// Metadata as compact JSON with keys in lexicographic order, values converted as
+// QJsonValue::fromVariant converts them, every "/" written as "\/", and DEL, the C1 controls,
+// U+2028/U+2029 and unpaired surrogates inside strings as \uXXXX, so the text stays on its line and
+// has an exact UTF-8 form.
 QString logMetadataJson(const QVariantMap& metadata);
 
 // One line of the log file, line feed included:

@@ -5,6 +5,7 @@
 #include "status/StatusCodec.h"
 
 #include <QElapsedTimer>
+#include <QNetworkReply>
 #include <QTest>
 #include <qcoro/qcorotask.h>
 
@@ -63,7 +64,13 @@ private slots:
         const auto fetched = await(client.fetchStatusBody());
         QVERIFY(!fetched.body);
         QCOMPARE(fetched.failure, Failure::noConnection);
-        QVERIFY(!await(client.postPermission(QStringLiteral("accessibility"))).completed);
+        // The failure reads the same in every language: Qt's error by name and number, then its text.
+        const CompanionClient::Exchange exchange = await(client.postPermission(QStringLiteral("accessibility")));
+        QVERIFY(!exchange.completed);
+        const QString kind = QStringLiteral("QNetworkReply::ConnectionRefusedError (%1): ")
+                                 .arg(int(QNetworkReply::ConnectionRefusedError));
+        QVERIFY2(exchange.error.startsWith(kind), qPrintable(exchange.error));
+        QCOMPARE(exchange.error.mid(kind.size()), QStringLiteral("Connection refused"));
     }
 
     void silentCompanionIsGivenUpAfterTheLimit() {
@@ -77,6 +84,12 @@ private slots:
         // Bounded by the 2 s limit, not by some longer default.
         QVERIFY2(timer.elapsed() < 6000, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(server.requests.size(), 1);
+        // A permission request that gets no answer says so in the client's own words.
+        const CompanionClient::Exchange exchange = await(client.postPermission(QStringLiteral("accessibility")));
+        QVERIFY(!exchange.completed);
+        QCOMPARE(exchange.error, QStringLiteral("CompanionClient::timedOut (2): no complete answer from 127.0.0.1:%1 "
+                                                "within 2 s")
+                                     .arg(server.port()));
     }
 
     // Whatever the other end does, a fetch ends within the limit, keeps at most a status document's

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "companion/HttpAnswerParser.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -8,17 +10,14 @@
 #include <optional>
 #include <qcoro/qcorotask.h>
 
-class QNetworkAccessManager;
-class QNetworkReply;
-class QNetworkRequest;
-
 namespace pylon {
 
-// The HTTP side of the companion on 127.0.0.1: one session for every request, configured so that
-// nothing is persisted or cached (no cookies, no cache, no proxy). Whatever the other end does, an
-// exchange is bounded: it ends after two seconds however the answer arrives (stalled, trickling or
-// flooding), a status body larger than maxStatusDocumentSize ends it at once, redirects are never
-// followed and compressed answers are not asked for, so the bytes read are the bytes kept.
+// The HTTP side of the companion on 127.0.0.1. Every request is its own exchange over its own
+// connection (LoopbackHttpExchange): nothing is persisted or cached (no cookies, no cache, no
+// proxy), and whatever the other end does the exchange is bounded: it ends after two seconds
+// however the answer arrives (stalled, trickling or flooding, in its head or its body), a head
+// over 16 KiB or a status body larger than maxStatusDocumentSize ends it at once, redirects are
+// never followed and compressed answers are not asked for, so the bytes read are the bytes kept.
 class CompanionClient : public QObject {
     Q_OBJECT
 public:
@@ -35,15 +34,7 @@ public:
     // why there is none.
     struct StatusFetch {
         // The numbers appear in the log (see Exchange::error): they stay as they are.
-        enum class Failure {
-            none = 0,
-            noConnection = 1, // nothing accepted the connection (refused, unreachable)
-            timedOut = 2,     // no complete answer within exchangeLimit
-            tooLarge = 3,     // the answer announced or sent more than maxStatusDocumentSize bytes
-            redirected = 4,   // the answer was a redirect, which is never followed
-            notHttp = 5,      // what came back was not an HTTP answer
-            transport = 6,    // any other failure of the exchange
-        };
+        using Failure = ExchangeFailure;
         std::optional<QByteArray> body;
         Failure failure = Failure::none;
         QString reason;     // the failure in words, for logs and standard error
@@ -56,19 +47,17 @@ public:
     struct Exchange {
         bool completed = false;
         // When not completed, the failure as "<kind> (<code>): <text>". The kind and code read the
-        // same in every language: Qt's network error ("QNetworkReply::ConnectionRefusedError (1)")
-        // or, for a bound of the exchange, the client's own ("CompanionClient::timedOut (2)");
-        // the text after them is Qt's, or the client's, in words.
+        // same in every language and stay as they are ("CompanionClient::noConnection (1)",
+        // "CompanionClient::timedOut (2)"); the text after them names the peer and says, in words,
+        // what happened (for a failed connection, the system's own words).
         QString error;
     };
-    // POST /permission/<name> without a body; only whether the exchange completed matters.
+    // POST /permission/<name> without a body; only whether the exchange completed matters (a
+    // redirect completes it too, without being followed).
     QCoro::Task<Exchange> postPermission(QString name);
 
 private:
-    QNetworkRequest request(const QUrl& url) const;
-
     quint16 m_port;
-    QNetworkAccessManager* m_session;
 };
 
 } // namespace pylon

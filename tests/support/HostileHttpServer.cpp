@@ -129,6 +129,9 @@ void HostileHttpServer::serve(int fd) {
         // The client is given the time to follow the redirect, which it must not do.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         return;
+    case Behaviour::raw:
+        sendAll(fd, m_body, m_stopping);
+        return;
     case Behaviour::notHttp:
         if (sendAll(fd, "SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n", m_stopping)) {
             char byte = 0;

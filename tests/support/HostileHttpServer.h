@@ -20,6 +20,7 @@ public:
         headerFlood,   // a status line, then header lines without end
         redirect,      // 301 to `body` (a URL), no body
         notHttp,       // a line that is not HTTP (an SSH banner), then silence
+        raw,           // `body` as it is, then the connection closes
     };
 
     explicit HostileHttpServer(Behaviour behaviour, QByteArray body = {});

@@ -4,15 +4,14 @@
 // place the first byte chooses all end the same way.
 
 #include "FuzzCheck.h"
-
 #include "companion/HttpAnswerParser.h"
 
 #include <cstddef>
 #include <cstdint>
 
-using pylon::fuzz::check;
 using pylon::ExchangeFailure;
 using pylon::HttpAnswerParser;
+using pylon::fuzz::check;
 
 namespace {
 

@@ -58,9 +58,8 @@ QCoro::Task<CompanionClient::StatusFetch> CompanionClient::fetchStatusBody() {
 }
 
 QCoro::Task<CompanionClient::Exchange> CompanionClient::postPermission(QString name) {
-    const ExchangeHolder exchange(new LoopbackHttpExchange("POST", m_port,
-                                                           permissionUrl(name).path(QUrl::FullyEncoded).toLatin1(),
-                                                           exchangeLimit, maxStatusDocumentSize));
+    const ExchangeHolder exchange(new LoopbackHttpExchange(
+        "POST", m_port, permissionUrl(name).path(QUrl::FullyEncoded).toLatin1(), exchangeLimit, maxStatusDocumentSize));
     co_await qCoro(exchange.get(), &LoopbackHttpExchange::ended);
     const Failure failure = exchange->failure();
     // A redirect is an answer too; it is just not followed.

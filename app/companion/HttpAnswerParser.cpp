@@ -171,7 +171,7 @@ bool HttpAnswerParser::step() {
 }
 
 // The next line (without its line end, LF or CRLF) into `line`. Every byte of it counts against
-// `limit` through `counted`; past the limit, complete or not, it is refused (false, m_buffer kept).
+// `limit` through `counted`; past the limit, complete or not, it is refused.
 HttpAnswerParser::LineState HttpAnswerParser::takeLine(qsizetype limit, qsizetype* counted, QByteArray* line) {
     const qsizetype end = m_buffer.indexOf('\n', std::max(m_scanned, m_offset));
     const qsizetype length = (end < 0 ? m_buffer.size() : end + 1) - m_offset;
@@ -239,9 +239,8 @@ bool HttpAnswerParser::readField(const QByteArray& line) {
     const QByteArrayView name = QByteArrayView(line).first(std::max<qsizetype>(colon, 0));
     // A name with space in or around it, or a line folded onto the one before, could be read in two
     // ways: neither is taken.
-    const bool wellFormed = colon > 0 && std::none_of(name.begin(), name.end(), [](char c) {
-        return c <= ' ' || c == 0x7f;
-    });
+    const bool wellFormed =
+        colon > 0 && std::none_of(name.begin(), name.end(), [](char c) { return c <= ' ' || c == 0x7f; });
     if (!wellFormed) {
         fail(ExchangeFailure::transport, framingText(QStringLiteral("a header line is not well formed")));
         return false;
@@ -353,8 +352,8 @@ bool HttpAnswerParser::readChunkLine() {
         return !ended();
     }
     const qsizetype extension = line.indexOf(';');
-    const qint64 size = parseNumber(trimmed(QByteArrayView(line).first(extension < 0 ? line.size() : extension)), 16,
-                                    m_maxBody);
+    const qint64 size =
+        parseNumber(trimmed(QByteArrayView(line).first(extension < 0 ? line.size() : extension)), 16, m_maxBody);
     if (size < 0) {
         fail(ExchangeFailure::transport, framingText(QStringLiteral("a chunk's size is not a number")));
         return false;

@@ -47,8 +47,8 @@ public:
     bool ended() const { return m_phase == Phase::done; }
     ExchangeFailure failure() const { return m_failure; }
     const QString& reason() const { return m_reason; } // empty when the answer arrived whole
-    int httpStatus() const { return m_status; }         // of the last status line, 0 before one
-    const QByteArray& body() const { return m_body; }   // the whole body once ended without failure
+    int httpStatus() const { return m_status; }        // of the last status line, 0 before one
+    const QByteArray& body() const { return m_body; }  // the whole body once ended without failure
 
     // Ends it with a failure from outside (the time limit, the connection); ignored once ended.
     void fail(ExchangeFailure failure, const QString& reason);
@@ -74,14 +74,14 @@ private:
     qsizetype m_maxBody;
     QString m_peer;
     Phase m_phase = Phase::statusLine;
-    QByteArray m_buffer;         // received; taken apart up to m_offset
+    QByteArray m_buffer; // received; taken apart up to m_offset
     qsizetype m_offset = 0;
-    qsizetype m_scanned = 0;     // m_buffer holds no line end between m_offset and here
-    qsizetype m_headBytes = 0;   // every head so far
+    qsizetype m_scanned = 0;      // m_buffer holds no line end between m_offset and here
+    qsizetype m_headBytes = 0;    // every head so far
     qsizetype m_framingBytes = 0; // chunk-size lines and trailers so far
-    qint64 m_remaining = 0;      // of the announced body or the current chunk
+    qint64 m_remaining = 0;       // of the announced body or the current chunk
     int m_status = 0;
-    QList<QByteArray> m_fields;  // of the head being read, "name:value" with the name in lower case
+    QList<QByteArray> m_fields; // of the head being read, "name:value" with the name in lower case
     QByteArray m_body;
     ExchangeFailure m_failure = ExchangeFailure::none;
     QString m_reason;

@@ -139,8 +139,9 @@ private slots:
         const QByteArray ok = "HTTP/1.1 200 OK\r\n";
         const QByteArray doc = "{\"a\":1}";
         QTest::newRow("length") << ok + "Content-Length: 7\r\n\r\n" + doc << Failure::none << doc;
-        QTest::newRow("chunks") << ok + "Transfer-Encoding: chunked\r\n\r\n3;x=y\r\n{\"a\r\n4\r\n\":1}\r\n0\r\nT: 1\r\n\r\n"
-                                << Failure::none << doc;
+        QTest::newRow("chunks")
+            << ok + "Transfer-Encoding: chunked\r\n\r\n3;x=y\r\n{\"a\r\n4\r\n\":1}\r\n0\r\nT: 1\r\n\r\n"
+            << Failure::none << doc;
         QTest::newRow("until closed") << "HTTP/1.0 200 OK\n\n" + doc << Failure::none << doc;
         QTest::newRow("interim 100") << "HTTP/1.1 100 Continue\r\n\r\n" + ok + "Content-Length: 7\r\n\r\n" + doc
                                      << Failure::none << doc;

@@ -51,55 +51,59 @@ private slots:
         const QByteArray ok = "HTTP/1.1 200 OK\r\n";
         const QByteArray doc = "{\"a\":1}";
         QTest::newRow("length") << ok + "Content-Length: 7\r\n\r\n" + doc << Failure::none << doc;
-        QTest::newRow("repeated equal lengths") << ok + "Content-Length: 7, 7\r\ncontent-length: 7\r\n\r\n" + doc
-                                                << Failure::none << doc;
-        QTest::newRow("different lengths") << ok + "Content-Length: 7\r\nContent-Length: 8\r\n\r\n" + doc
-                                           << Failure::transport << QByteArray();
-        QTest::newRow("negative length") << ok + "Content-Length: -1\r\n\r\n" + doc << Failure::transport << QByteArray();
-        QTest::newRow("length with a sign") << ok + "Content-Length: +7\r\n\r\n" + doc << Failure::transport
-                                            << QByteArray();
-        QTest::newRow("length past 64 bits") << ok + "Content-Length: 99999999999999999999999999\r\n\r\n" + doc
-                                             << Failure::tooLarge << QByteArray();
-        QTest::newRow("length over the limit") << ok + "Content-Length: 1001\r\n\r\n" + doc << Failure::tooLarge
-                                               << QByteArray();
+        QTest::newRow("repeated equal lengths")
+            << ok + "Content-Length: 7, 7\r\ncontent-length: 7\r\n\r\n" + doc << Failure::none << doc;
+        QTest::newRow("different lengths")
+            << ok + "Content-Length: 7\r\nContent-Length: 8\r\n\r\n" + doc << Failure::transport << QByteArray();
+        QTest::newRow("negative length") << ok + "Content-Length: -1\r\n\r\n" + doc << Failure::transport
+                                         << QByteArray();
+        QTest::newRow("length with a sign")
+            << ok + "Content-Length: +7\r\n\r\n" + doc << Failure::transport << QByteArray();
+        QTest::newRow("length past 64 bits")
+            << ok + "Content-Length: 99999999999999999999999999\r\n\r\n" + doc << Failure::tooLarge << QByteArray();
+        QTest::newRow("length over the limit")
+            << ok + "Content-Length: 1001\r\n\r\n" + doc << Failure::tooLarge << QByteArray();
         QTest::newRow("chunks") << chunked("3;x=y\r\n{\"a\r\n4 \r\n\":1}\r\n0\r\nT: 1\r\n\r\n") << Failure::none << doc;
-        QTest::newRow("chunk size in 16 digits") << chunked("0000000000000007\r\n" + doc + "\r\n0\r\n\r\n")
-                                                 << Failure::none << doc;
-        QTest::newRow("chunk size of 16 f") << chunked("ffffffffffffffff\r\n" + doc) << Failure::tooLarge << QByteArray();
-        QTest::newRow("chunk size of 17 digits") << chunked("10000000000000007\r\n" + doc) << Failure::tooLarge
-                                                 << QByteArray();
-        QTest::newRow("chunks adding up past the limit") << chunked("3e8\r\n" + QByteArray(1000, 'x') + "\r\n1\r\n")
-                                                         << Failure::tooLarge << QByteArray();
+        QTest::newRow("chunk size in 16 digits")
+            << chunked("0000000000000007\r\n" + doc + "\r\n0\r\n\r\n") << Failure::none << doc;
+        QTest::newRow("chunk size of 16 f")
+            << chunked("ffffffffffffffff\r\n" + doc) << Failure::tooLarge << QByteArray();
+        QTest::newRow("chunk size of 17 digits")
+            << chunked("10000000000000007\r\n" + doc) << Failure::tooLarge << QByteArray();
+        QTest::newRow("chunks adding up past the limit")
+            << chunked("3e8\r\n" + QByteArray(1000, 'x') + "\r\n1\r\n") << Failure::tooLarge << QByteArray();
         QTest::newRow("chunk size not hex") << chunked("zz\r\n{}\r\n0\r\n\r\n") << Failure::transport << QByteArray();
-        QTest::newRow("chunk longer than its size") << chunked("2\r\n" + doc + "\r\n0\r\n\r\n") << Failure::transport
-                                                    << QByteArray();
+        QTest::newRow("chunk longer than its size")
+            << chunked("2\r\n" + doc + "\r\n0\r\n\r\n") << Failure::transport << QByteArray();
         QTest::newRow("chunked wins over a length")
             << "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n7\r\n" + doc + "\r\n0\r\n\r\n"
             << Failure::none << doc;
         QTest::newRow("other transfer coding") << ok + "Transfer-Encoding: gzip, chunked\r\n\r\n0\r\n\r\n"
                                                << Failure::transport << QByteArray();
         QTest::newRow("until closed, HTTP/1.0") << "HTTP/1.0 200 OK\n\n" + doc << Failure::none << doc;
-        QTest::newRow("until closed, past the limit") << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(1001, 'x')
-                                                      << Failure::tooLarge << QByteArray();
-        QTest::newRow("interim answers first") << "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\nA: b\r\n\r\n" +
-                                                      ok + "Content-Length: 7\r\n\r\n" + doc
-                                               << Failure::none << doc;
-        QTest::newRow("switching protocols") << QByteArray("HTTP/1.1 101 Switching Protocols\r\n\r\n") << Failure::notHttp
-                                             << QByteArray();
-        QTest::newRow("no content") << QByteArray("HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n") << Failure::none
-                                    << QByteArray();
-        QTest::newRow("redirect") << QByteArray("HTTP/1.1 302 Found\r\nLocation: http://x/\r\n\r\n") << Failure::redirected
-                                  << QByteArray();
-        QTest::newRow("3xx without a target") << "HTTP/1.1 300 Choices\r\nContent-Length: 7\r\n\r\n" + doc
-                                              << Failure::none << doc;
+        QTest::newRow("until closed, past the limit")
+            << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(1001, 'x') << Failure::tooLarge << QByteArray();
+        QTest::newRow("interim answers first")
+            << "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\nA: b\r\n\r\n" + ok +
+                   "Content-Length: 7\r\n\r\n" + doc
+            << Failure::none << doc;
+        QTest::newRow("switching protocols")
+            << QByteArray("HTTP/1.1 101 Switching Protocols\r\n\r\n") << Failure::notHttp << QByteArray();
+        QTest::newRow("no content") << QByteArray("HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n")
+                                    << Failure::none << QByteArray();
+        QTest::newRow("redirect") << QByteArray("HTTP/1.1 302 Found\r\nLocation: http://x/\r\n\r\n")
+                                  << Failure::redirected << QByteArray();
+        QTest::newRow("3xx without a target")
+            << "HTTP/1.1 300 Choices\r\nContent-Length: 7\r\n\r\n" + doc << Failure::none << doc;
         QTest::newRow("folded header") << ok + "X: a\r\n Content-Length: 7\r\n\r\n" + doc << Failure::transport
                                        << QByteArray();
-        QTest::newRow("space before colon") << ok + "Content-Length : 7\r\n\r\n" + doc << Failure::transport
-                                            << QByteArray();
+        QTest::newRow("space before colon")
+            << ok + "Content-Length : 7\r\n\r\n" + doc << Failure::transport << QByteArray();
         QTest::newRow("cut short") << ok + "Content-Length: 70\r\n\r\n" + doc << Failure::transport << QByteArray();
         QTest::newRow("not HTTP") << QByteArray("SSH-2.0-OpenSSH_9.2p1\r\n") << Failure::notHttp << QByteArray();
         QTest::newRow("HTTP/2 status") << QByteArray("HTTP/2 200\r\n\r\n") << Failure::notHttp << QByteArray();
-        QTest::newRow("status of two digits") << QByteArray("HTTP/1.1 20 OK\r\n\r\n") << Failure::notHttp << QByteArray();
+        QTest::newRow("status of two digits")
+            << QByteArray("HTTP/1.1 20 OK\r\n\r\n") << Failure::notHttp << QByteArray();
         QTest::newRow("nothing") << QByteArray() << Failure::notHttp << QByteArray();
     }
     void answersReadTheSameInAnyPieces() {

@@ -19,7 +19,7 @@ using Failure = CompanionClient::StatusFetch::Failure;
 
 // What Qt keeps of an answer before it is read: with it full, Qt stops reading the socket, so a
 // peer that floods fills the kernel's buffers, not ours.
-constexpr qint64 replyBufferSize = 64 * 1024;
+constexpr qint64 replyBufferSize = qint64(64) * 1024;
 
 // Reads one reply within the bounds of an exchange: the time limit (checked on every arrival as
 // well, so a flood that keeps the event loop busy cannot outrun the timer), the size of the body

@@ -37,6 +37,9 @@ public:
         connect(reply, &QNetworkReply::metaDataChanged, this, [this] { checkHead(); });
         connect(reply, &QNetworkReply::readyRead, this, [this] { drain(); });
         QTimer::singleShot(CompanionClient::exchangeLimit, this, [this] { stop(Failure::timedOut, timedOutText()); });
+        m_abort.setSingleShot(true);
+        m_abort.setInterval(0);
+        connect(&m_abort, &QTimer::timeout, reply, &QNetworkReply::abort);
     }
 
     void drain() {
@@ -88,7 +91,7 @@ private:
             return;
         m_failure = failure;
         m_reason = reason;
-        QMetaObject::invokeMethod(m_reply, &QNetworkReply::abort, Qt::QueuedConnection);
+        m_abort.start();
     }
 
     QString timedOutText() const {
@@ -104,6 +107,7 @@ private:
     QString m_peer;
     bool m_keepBody;
     QDeadlineTimer m_deadline;
+    QTimer m_abort; // aborts the reply from the event loop
     QByteArray m_body;
     Failure m_failure = Failure::none;
     QString m_reason;

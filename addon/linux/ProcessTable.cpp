@@ -132,7 +132,7 @@ std::vector<RunningApplication> ProcessTable::runningLiveProcesses() {
             continue;
         }
         m_notLive.erase(*processId);
-        const auto firstArgument = firstArgumentOf(readProcFile(procFd, pid, "cmdline", 64 * 1024));
+        const auto firstArgument = firstArgumentOf(readProcFile(procFd, pid, "cmdline", std::size_t(64) * 1024));
         ProcessFacts facts{*processId, std::move(*comm), firstArgument, readExecutablePath(procFd, pid)};
         if (auto application = liveApplication(facts))
             applications.push_back(std::move(*application));

@@ -9,6 +9,8 @@
 // handler of its own (XSetIOErrorExitHandler, libX11 1.7 and later); this one marks the
 // connection broken instead, and it is closed and opened again on the next use.
 
+// Xlib's own name for its Display, declared here so that Xlib's macros stay out of this header.
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 struct _XDisplay;
 
 namespace pylon::accelerator::linux_backend {

@@ -18,6 +18,8 @@
 
 #include <span>
 
+// Xlib's own name for its Display, declared here so that Xlib's macros stay out of this header.
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 struct _XDisplay;
 
 namespace pylon::accelerator::linux_backend {

@@ -266,6 +266,8 @@ QCoro::Task<> PylonController::detectLiveVersions() {
     const quint64 discovery = ++m_discoveries;
     AbletonSetupManager manager = m_abletonSetupManager;
     manager.setUserAddedWinePrefixes(userAddedWinePrefixes(m_defaults));
+    // Clang-tidy 16 reports a lambda inside a coroutine as its parameter.
+    // NOLINTNEXTLINE(cppcoreguidelines-avoid-reference-coroutine-parameters)
     auto discovering = runOffMainThread([manager] { return manager.discover(); });
     WorkResult<AbletonSetupManager::Discovery> result = co_await discovering;
     // A discovery started later (a prefix was added meanwhile) publishes its own, newer result.

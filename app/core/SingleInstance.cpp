@@ -19,7 +19,7 @@ namespace pylon {
 namespace {
 
 // A message is one URL; anything longer than this without a line end is not one of ours.
-constexpr qint64 maxMessageSize = 64 * 1024;
+constexpr qint64 maxMessageSize = qint64(64) * 1024;
 
 // An exclusive lock on a file next to the socket while the object lives. The system drops it when
 // the holder ends, however it ends, so a crashed launch never blocks the next one. Without the

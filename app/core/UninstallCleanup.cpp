@@ -12,20 +12,26 @@
 
 namespace pylon {
 
-// The manager, the defaults and the logger are the application's: each outlives the cleanup.
-QCoro::Task<> performUninstallCleanup(CompanionManager& companionManager, UserDefaults& defaults,
-                                      UninstallLocations locations, const FileLogger& log) {
+QCoro::Task<> unregisterCompanionForUninstall(QPointer<CompanionManager> companionManager, FileLogger log) {
     log.info(QStringLiteral("Starting uninstall cleanup..."));
     std::optional<QString> failure;
-    try {
-        co_await companionManager.unregisterAgent();
-    } catch (const ServiceError& e) {
-        failure = e.description();
+    if (!companionManager) {
+        failure = QStringLiteral("the companion manager is gone");
+    } else {
+        try {
+            auto unregistering = companionManager->unregisterAgent();
+            co_await unregistering;
+        } catch (const ServiceError& e) {
+            failure = e.description();
+        }
     }
     if (failure)
         log.error(QStringLiteral("Failed to unregister launch agent: ") + *failure);
     else
         log.info(QStringLiteral("Launch agent unregistered"));
+}
+
+void removeUninstalledData(UserDefaults& defaults, const UninstallLocations& locations, const FileLogger& log) {
     deleteIfExists(locations.applicationSupport, QStringLiteral("Application Support"), log);
     deleteIfExists(locations.logs, QStringLiteral("Logs"), log);
     deleteIfExists(locations.caches, QStringLiteral("Cache"), log);

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "companion/CompanionManager.h"
+#include "foundation/FileLogger.h"
+
+#include <QPointer>
 #include <QString>
 #include <qcoro/qcorotask.h>
 
 namespace pylon {
 
-class CompanionManager;
-class FileLogger;
 class UserDefaults;
 
 // Where the application keeps things for the user; the uninstall removes each of them.
@@ -17,13 +19,17 @@ struct UninstallLocations {
     QString autostartEntry;     // the entry that starts Pylon at login; empty: none to remove
 };
 
-// Removes everything the application stored for the user: the companion's registration, the data,
-// state and cache folders, and the settings domain. Each step is independent: a failure is logged
-// and the next step runs. Installed control scripts and the application itself stay. Completes
-// once the service manager has answered for the registration and every step has run; the manager,
-// the defaults and the logger belong to the application: each outlives the cleanup.
-QCoro::Task<> performUninstallCleanup(CompanionManager& companionManager, UserDefaults& defaults,
-                                      UninstallLocations locations, const FileLogger& log);
+// The uninstall removes everything the application stored for the user, in two parts: first the
+// companion's registration, then the data, state and cache folders, the autostart entry and the
+// settings domain. Each step is independent: a failure is logged and the next step runs. Installed
+// control scripts and the application itself stay.
+
+// The first part: completes once the service manager has answered for the registration (at once when
+// the manager is gone). It holds nothing of the caller's, which may be gone by then.
+QCoro::Task<> unregisterCompanionForUninstall(QPointer<CompanionManager> companionManager, FileLogger log);
+
+// The second part, at once.
+void removeUninstalledData(UserDefaults& defaults, const UninstallLocations& locations, const FileLogger& log);
 
 // Deletes the folder (or file) at `path` if there is one, logging what happened under `label`.
 void deleteIfExists(const QString& path, const QString& label, const FileLogger& log);

@@ -66,6 +66,33 @@ QString granted(bool value) {
     return value ? QStringLiteral("Granted") : QStringLiteral("Not granted");
 }
 
+// The "## Ableton" section: the connected Live, the versions found and the Wine prefixes looked in.
+QStringList abletonSection(const DiagnosticInfo::AbletonInfo& a) {
+    QStringList lines = {QStringLiteral("## Ableton")};
+    if (a.connectedVersion)
+        lines << QStringLiteral("Connected: Live ") + *a.connectedVersion;
+    if (a.connectedDisplayName)
+        lines << QStringLiteral("Display Name: ") + *a.connectedDisplayName;
+    lines << QStringLiteral("Detected Versions:");
+    for (const auto& version : a.detectedVersions) {
+        lines << QStringLiteral("  - ") + version.displayName + QLatin1Char(' ') +
+                     (version.isRemoteScriptInstalled ? QStringLiteral("[Script Installed]")
+                                                      : QStringLiteral("[Script Not Installed]"));
+        if (version.userLibraryPath)
+            lines << QStringLiteral("    Library: ") + *version.userLibraryPath;
+        if (version.winePrefix)
+            lines << QStringLiteral("    Wine prefix: ") + *version.winePrefix;
+    }
+    if (a.detectedVersions.isEmpty())
+        lines << QStringLiteral("  (none detected)");
+    if (!a.winePrefixes.isEmpty()) {
+        lines << QStringLiteral("Wine Prefixes Scanned:");
+        for (const QString& prefix : a.winePrefixes)
+            lines << QStringLiteral("  - ") + prefix;
+    }
+    return lines;
+}
+
 } // namespace
 
 QJsonObject toJson(const DiagnosticInfo& info) {
@@ -84,7 +111,6 @@ QByteArray encodeDiagnosticInfo(const DiagnosticInfo& info) {
 QString systemStateText(const DiagnosticInfo& info) {
     const auto& p = info.pylon;
     const auto& s = info.status;
-    const auto& a = info.ableton;
     const QString title = QStringLiteral("Pylon Diagnostic Report");
     QStringList lines = {
         title,
@@ -124,28 +150,7 @@ QString systemStateText(const DiagnosticInfo& info) {
     if (s.clientCount)
         lines << QStringLiteral("Connected Clients: ") + QString::number(*s.clientCount);
 
-    lines << QString() << QStringLiteral("## Ableton");
-    if (a.connectedVersion)
-        lines << QStringLiteral("Connected: Live ") + *a.connectedVersion;
-    if (a.connectedDisplayName)
-        lines << QStringLiteral("Display Name: ") + *a.connectedDisplayName;
-    lines << QStringLiteral("Detected Versions:");
-    for (const auto& version : a.detectedVersions) {
-        lines << QStringLiteral("  - ") + version.displayName + QLatin1Char(' ') +
-                     (version.isRemoteScriptInstalled ? QStringLiteral("[Script Installed]")
-                                                      : QStringLiteral("[Script Not Installed]"));
-        if (version.userLibraryPath)
-            lines << QStringLiteral("    Library: ") + *version.userLibraryPath;
-        if (version.winePrefix)
-            lines << QStringLiteral("    Wine prefix: ") + *version.winePrefix;
-    }
-    if (a.detectedVersions.isEmpty())
-        lines << QStringLiteral("  (none detected)");
-    if (!a.winePrefixes.isEmpty()) {
-        lines << QStringLiteral("Wine Prefixes Scanned:");
-        for (const QString& prefix : a.winePrefixes)
-            lines << QStringLiteral("  - ") + prefix;
-    }
+    lines << QString() << abletonSection(info.ableton);
 
     lines << QString() << QStringLiteral("## Log Files")
           << QStringLiteral("See attached pylon-menubar.log and pylon-companion.log") << QString();

@@ -14,7 +14,7 @@ bool isLogLineSeparator(char16_t character);
 QStringList splitLogLines(const QString& text);
 
 // The most read from the end of one log, whatever it holds: 2 MiB.
-inline constexpr qint64 defaultMaxTailBytes = 2 * 1024 * 1024;
+inline constexpr qint64 defaultMaxTailBytes = qint64(2) * 1024 * 1024;
 
 // What starts a first kept line that begins in the middle of a line: "[…] ".
 QString cutLineMark();

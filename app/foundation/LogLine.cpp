@@ -46,10 +46,10 @@ QString escapeLogText(const QString& text) {
     escaped.append(QStringView(text.cbegin(), first));
     for (auto it = first; it != text.cend(); ++it) {
         const char16_t c = it->unicode();
-        if (!needsEscape(c)) {
+        // An indented continuation line keeps its line break: it is never read as an entry of its own.
+        const bool continues = c == u'\n' && it + 1 != text.cend() && (*(it + 1) == u' ' || *(it + 1) == u'\t');
+        if (!needsEscape(c) || continues) {
             escaped += *it;
-        } else if (c == u'\n' && it + 1 != text.cend() && (*(it + 1) == u' ' || *(it + 1) == u'\t')) {
-            escaped += *it; // an indented continuation line: never read as an entry of its own
         } else if (c == u'\n') {
             escaped += QLatin1String("\\n");
         } else if (c == u'\r') {

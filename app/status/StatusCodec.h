@@ -9,7 +9,7 @@ namespace pylon {
 
 // The most a status document may hold. A real one is a few kilobytes; anything larger is not the
 // companion's and is neither decoded, nor accepted from the network, nor cached.
-inline constexpr qsizetype maxStatusDocumentSize = 1024 * 1024;
+inline constexpr qsizetype maxStatusDocumentSize = qsizetype(1024) * 1024;
 
 // Decodes a status document. Throws DecodingError for text that is not a JSON object (or is larger
 // than maxStatusDocumentSize), for a required key that is missing or null, and for any value of

@@ -61,40 +61,58 @@ std::optional<qsizetype> escapeEnd(const QByteArray& json, qsizetype at, std::st
     return at + 6;
 }
 
+// Checks the string whose opening quote is at `at`; returns the index after its closing quote (an
+// unclosed string is the parser's to report), or nothing.
+std::optional<qsizetype> stringEnd(const QByteArray& json, qsizetype at, std::string& problem) {
+    qsizetype i = at + 1;
+    while (i < json.size() && json[i] != '"') {
+        if (static_cast<unsigned char>(json[i]) < 0x20) {
+            problem = "unescaped control character in a string";
+            return std::nullopt;
+        }
+        if (json[i] != '\\') {
+            ++i;
+            continue;
+        }
+        const std::optional<qsizetype> next = escapeEnd(json, i, problem);
+        if (!next) {
+            problem += " in a string";
+            return std::nullopt;
+        }
+        i = *next;
+    }
+    return i + 1;
+}
+
+// Checks the number starting at `at`; returns the index after it, or nothing.
+std::optional<qsizetype> numberEnd(const QByteArray& json, qsizetype at, std::string& problem) {
+    static const QRegularExpression number(QStringLiteral("^-?(0|[1-9][0-9]*)(\\.[0-9]+)?([eE][+-]?[0-9]+)?$"));
+    qsizetype end = at;
+    while (end < json.size() && isNumberCharacter(json[end]))
+        ++end;
+    const QByteArray text = json.sliced(at, end - at);
+    if (!number.match(QString::fromLatin1(text)).hasMatch()) {
+        problem = "malformed number \"" + text.toStdString() + "\"";
+        return std::nullopt;
+    }
+    return end;
+}
+
 } // namespace
 
 std::optional<std::string> strictJsonViolation(const QByteArray& json) {
-    static const QRegularExpression number(QStringLiteral("^-?(0|[1-9][0-9]*)(\\.[0-9]+)?([eE][+-]?[0-9]+)?$"));
     qsizetype i = 0;
+    std::string problem;
     while (i < json.size()) {
         const char c = json[i];
-        if (c == '"') {
-            ++i;
-            while (i < json.size() && json[i] != '"') {
-                if (static_cast<unsigned char>(json[i]) < 0x20)
-                    return std::string("unescaped control character in a string");
-                if (json[i] != '\\') {
-                    ++i;
-                    continue;
-                }
-                std::string problem;
-                const std::optional<qsizetype> next = escapeEnd(json, i, problem);
-                if (!next)
-                    return problem + " in a string";
-                i = *next;
-            }
-            ++i; // the closing quote (an unclosed string is the parser's to report)
-        } else if (c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9')) {
-            qsizetype end = i;
-            while (end < json.size() && isNumberCharacter(json[end]))
-                ++end;
-            const QByteArray text = json.sliced(i, end - i);
-            if (!number.match(QString::fromLatin1(text)).hasMatch())
-                return "malformed number \"" + text.toStdString() + "\"";
-            i = end;
-        } else {
-            ++i;
-        }
+        std::optional<qsizetype> next = i + 1;
+        if (c == '"')
+            next = stringEnd(json, i, problem);
+        else if (c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9'))
+            next = numberEnd(json, i, problem);
+        if (!next)
+            return problem;
+        i = *next;
     }
     return std::nullopt;
 }

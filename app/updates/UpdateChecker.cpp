@@ -68,6 +68,8 @@ QCoro::Task<UpdateCheckResult> UpdateChecker::check(QUrl feedUrl, QString curren
     QPointer<QNetworkReply> guard(reply);
     // The transfer timeout only catches a stalled exchange; this bounds a trickling one too.
     auto timedOut = std::make_shared<bool>(false);
+    // Clang-tidy 16 reports a lambda inside a coroutine as its parameter.
+    // NOLINTNEXTLINE(cppcoreguidelines-avoid-reference-coroutine-parameters)
     QTimer::singleShot(m_timeLimit, reply, [reply, timedOut] {
         *timedOut = true;
         reply->abort();

@@ -61,6 +61,11 @@ class Session:
             "QT_QPA_PLATFORM": "xcb",
             "LANG": "C.UTF-8",
         }
+        # A sanitizer build's Pylon reports with the options its test run chose (no leak checking of
+        # the application: scripts/run-sanitized-tests), not with the runtime's defaults.
+        for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "ASAN_SYMBOLIZER_PATH"):
+            if name in os.environ:
+                self.env[name] = os.environ[name]
         os.makedirs(self.env["TMPDIR"])
         self.executable = os.path.join(build, "Pylon.app", "Contents", "MacOS", "Pylon")
 

@@ -43,8 +43,11 @@ ProcessExitWatch::ProcessExitWatch(ProcessIdentity identity, QObject* parent)
         connect(m_timer, &QTimer::timeout, this, &ProcessExitWatch::check);
         m_timer->start();
     }
-    // The pid may have ended, or been reused, before the watch began.
-    QTimer::singleShot(0, this, &ProcessExitWatch::check);
+    // The pid may have ended, or been reused, before the watch began: one look from the event loop.
+    auto* firstLook = new QTimer(this);
+    firstLook->setSingleShot(true);
+    connect(firstLook, &QTimer::timeout, this, &ProcessExitWatch::check);
+    firstLook->start(0);
 }
 
 ProcessExitWatch::~ProcessExitWatch() {

@@ -118,6 +118,8 @@ QCoro::Task<> ProcessServiceManager::unregisterAgent() {
     if (!QFileInfo::exists(companion.registrationFile) && !QFileInfo::exists(companion.pidFile))
         co_return;
     stopWatching();
+    // Clang-tidy 16 reports a lambda inside a coroutine as its parameter.
+    // NOLINTNEXTLINE(cppcoreguidelines-avoid-reference-coroutine-parameters)
     auto stopping = runOffMainThread([companion] { companion.stop(stopGrace); });
     (co_await stopping).get();
     if (!QFile::remove(companion.registrationFile) && QFileInfo::exists(companion.registrationFile)) {

@@ -10,7 +10,7 @@ namespace pylon {
 namespace {
 
 // The largest autostart entry read; ours is a few hundred bytes.
-constexpr qint64 maximumEntrySize = 64 * 1024;
+constexpr qint64 maximumEntrySize = qint64(64) * 1024;
 
 // Desktop entries forbid raw line breaks in values.
 QString singleLine(QString text) {

@@ -49,6 +49,9 @@ OnboardingFlow::OnboardingFlow(OnboardingStore& store, OnboardingControllerProto
 
     connect(&m_controller.dynamicStatus(), &DynamicStatus::changed, this, &OnboardingFlow::redraw);
     connect(&m_store, &OnboardingStore::changed, this, &OnboardingFlow::redraw);
+    m_focusTimer.setSingleShot(true);
+    m_focusTimer.setInterval(0);
+    connect(&m_focusTimer, &QTimer::timeout, this, &OnboardingFlow::focusPrimary);
     enter(m_presenter.step());
 }
 
@@ -104,10 +107,12 @@ void OnboardingFlow::enter(OnboardingStep step) {
 
 void OnboardingFlow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    QTimer::singleShot(0, this, [this] {
-        if (OnboardingPage* shown = currentPage(); shown && !shown->isAncestorOf(focusWidget()))
-            shown->primaryButton()->setFocus(Qt::OtherFocusReason);
-    });
+    m_focusTimer.start();
+}
+
+void OnboardingFlow::focusPrimary() {
+    if (OnboardingPage* shown = currentPage(); shown && !shown->isAncestorOf(focusWidget()))
+        shown->primaryButton()->setFocus(Qt::OtherFocusReason);
 }
 
 void OnboardingFlow::setTrayShown(bool shown) {

@@ -5,6 +5,7 @@
 #include "ui/onboarding/OnboardingPresenter.h"
 #include "ui/onboarding/OnboardingResources.h"
 
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
@@ -67,6 +68,7 @@ private:
     void pressPrimary();
     void enter(OnboardingStep step);
     void redraw();
+    void focusPrimary();
 
     OnboardingStore& m_store;
     OnboardingControllerProtocol& m_controller;
@@ -79,6 +81,7 @@ private:
     OnboardingAutomationView* m_automation;
     OnboardingAccessibilityView* m_accessibility;
     OnboardingGetStartedView* m_getStarted;
+    QTimer m_focusTimer; // the focus moves once the show has been handled
 };
 
 } // namespace pylon::ui

@@ -55,6 +55,32 @@ void PermissionTile::paintEvent(QPaintEvent*) {
     }
 }
 
+namespace {
+
+// The page's title over its description, both centred.
+QVBoxLayout* makeHeading(const PermissionPageContent& content) {
+    auto* heading = new QVBoxLayout;
+    heading->setSpacing(10);
+    QLabel* title = makePageLabel(content.title, PageFont::largeTitle);
+    title->setAlignment(Qt::AlignHCenter);
+    heading->addWidget(title);
+    QLabel* description =
+        makePageLabel(lineBreaksThatFit(content.description, pageFont(PageFont::body), descriptionWidth),
+                      PageFont::body, TextTone::secondary);
+    description->setObjectName(QStringLiteral("description"));
+    description->setAlignment(Qt::AlignHCenter);
+    description->setMaximumWidth(descriptionWidth);
+    // Centred at most 400 wide; the label takes the width it may have, so its wrapped lines all show.
+    auto* centred = new QHBoxLayout;
+    centred->addStretch(0);
+    centred->addWidget(description, 1);
+    centred->addStretch(0);
+    heading->addLayout(centred);
+    return heading;
+}
+
+} // namespace
+
 OnboardingPermissionView::OnboardingPermissionView(OnboardingStep step, const OnboardingNames& names,
                                                    const OnboardingPlatform& platform,
                                                    std::function<void()> onOpenSettings,
@@ -72,24 +98,7 @@ OnboardingPermissionView::OnboardingPermissionView(OnboardingStep step, const On
     m_tile->setAccessibleName(m_content.title);
     column->addWidget(m_tile, 0, Qt::AlignHCenter);
 
-    auto* heading = new QVBoxLayout;
-    heading->setSpacing(10);
-    QLabel* title = makePageLabel(m_content.title, PageFont::largeTitle);
-    title->setAlignment(Qt::AlignHCenter);
-    heading->addWidget(title);
-    QLabel* description = makePageLabel(lineBreaksThatFit(m_content.description, pageFont(PageFont::body),
-                                                          descriptionWidth),
-                                        PageFont::body, TextTone::secondary);
-    description->setObjectName(QStringLiteral("description"));
-    description->setAlignment(Qt::AlignHCenter);
-    description->setMaximumWidth(descriptionWidth);
-    // Centred at most 400 wide; the label takes the width it may have, so its wrapped lines all show.
-    auto* centred = new QHBoxLayout;
-    centred->addStretch(0);
-    centred->addWidget(description, 1);
-    centred->addStretch(0);
-    heading->addLayout(centred);
-    column->addLayout(heading);
+    column->addLayout(makeHeading(m_content));
 
     auto* box = new RoundedPanel;
     box->setObjectName(QStringLiteral("statusBox"));

@@ -27,6 +27,9 @@ MainWindow::MainWindow(const QString& appDisplayName, QWidget* parent)
     m_scroll->setWidgetResizable(true);
     m_scroll->setWidget(m_stack);
     setCentralWidget(m_scroll);
+    m_fitTimer.setSingleShot(true);
+    m_fitTimer.setInterval(0);
+    connect(&m_fitTimer, &QTimer::timeout, this, &MainWindow::fitToContent);
 
     m_applicationMenu = menuBar()->addMenu(QStringLiteral("&") + appDisplayName);
     m_checkForUpdates = m_applicationMenu->addAction(QStringLiteral("Check for &Updates\u2026"));
@@ -79,7 +82,6 @@ QSize MainWindow::fittedSize() const {
 }
 
 void MainWindow::fitToContent() {
-    m_fitScheduled = false;
     if (!m_content)
         return;
     const QSize fitted = fittedSize();
@@ -94,10 +96,8 @@ void MainWindow::fitToContent() {
 }
 
 void MainWindow::scheduleFit() {
-    if (m_fitScheduled)
-        return;
-    m_fitScheduled = true;
-    QTimer::singleShot(0, this, &MainWindow::fitToContent);
+    if (!m_fitTimer.isActive())
+        m_fitTimer.start();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 class QAction;
 class QMenu;
@@ -66,7 +67,7 @@ private:
     QAction* m_quit;
     QAction* m_saveReport;
     QAction* m_help;
-    bool m_fitScheduled = false;
+    QTimer m_fitTimer; // one fit after a burst of layout requests
     bool m_placed = false;
 };
 

@@ -237,13 +237,15 @@ void PylonApp::showUninstallConfirmation() {
                 m_services.loginStart().entryPath(),
             };
             // The application quits once the service manager has answered and every step has run.
-            [](QPointer<PylonApp> self, UninstallLocations where) -> QCoro::Task<> {
-                co_await performUninstallCleanup(self->m_controller->companionManager(), self->m_services.defaults(),
-                                                 where, self->m_services.loggers().uninstall);
-                if (self)
+            [](QPointer<PylonApp> self, UninstallLocations where, FileLogger log) -> QCoro::Task<> {
+                auto unregistering = unregisterCompanionForUninstall(&self->m_controller->companionManager(), log);
+                co_await unregistering;
+                if (self) {
+                    removeUninstalledData(self->m_services.defaults(), where, log);
                     emit self->uninstalled();
+                }
                 QCoreApplication::quit();
-            }(this, locations);
+            }(this, locations, m_services.loggers().uninstall);
         },
         m_window.get());
 }

@@ -20,8 +20,10 @@ TrayHostWatch::TrayHostWatch(std::function<bool()> probe, QDBusConnection bus, Q
                                                 QDBusServiceWatcher::WatchForUnregistration,
                                             this);
         // The watcher's host registers a moment after its name; probe once it is there.
-        connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this,
-                [this] { QTimer::singleShot(std::chrono::milliseconds(500), this, &TrayHostWatch::recheck); });
+        m_settle.setSingleShot(true);
+        m_settle.setInterval(std::chrono::milliseconds(500));
+        connect(&m_settle, &QTimer::timeout, this, &TrayHostWatch::recheck);
+        connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { m_settle.start(); });
         connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, &TrayHostWatch::recheck);
     }
     m_poll.setInterval(pollInterval);

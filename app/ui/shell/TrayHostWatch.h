@@ -34,6 +34,7 @@ private:
     std::function<bool()> m_probe;
     QDBusServiceWatcher* m_watcher = nullptr;
     QTimer m_poll;
+    QTimer m_settle; // the probe a moment after a watcher's name appeared
     bool m_available = false;
 };
 

@@ -132,7 +132,8 @@ private slots:
             locations.logs = QStringLiteral("/proc/version");
         MessageCapture capture;
 
-        QCoro::waitFor(performUninstallCleanup(manager, defaults, locations, process::loggers().uninstall));
+        QCoro::waitFor(unregisterCompanionForUninstall(&manager, process::loggers().uninstall));
+        removeUninstalledData(defaults, locations, process::loggers().uninstall);
 
         QCOMPARE(systemLog(capture, productionIdentifier + QStringLiteral(".uninstall"))
                      .replaceInStrings(locations.applicationSupport, QStringLiteral("%data"))

@@ -29,8 +29,8 @@ QString exchangeFailureName(ExchangeFailure failure);
 // the time.
 class HttpAnswerParser {
 public:
-    static constexpr qsizetype maxHead = 16 * 1024;
-    static constexpr qsizetype maxFraming = 16 * 1024;
+    static constexpr qsizetype maxHead = qsizetype(16) * 1024;
+    static constexpr qsizetype maxFraming = qsizetype(16) * 1024;
     static constexpr qsizetype maxBodyLimit = qsizetype(1) << 40; // maxBody is clamped to it
 
     // `peer` names the other end in the failure texts.

@@ -11,7 +11,7 @@ namespace {
 
 // What the socket keeps unread: with it full, Qt stops reading the connection, so a peer that
 // floods fills the kernel's buffers, not ours. Also the most taken from it at a time.
-constexpr qint64 socketBufferSize = 64 * 1024;
+constexpr qint64 socketBufferSize = qint64(64) * 1024;
 
 } // namespace
 
@@ -23,7 +23,8 @@ LoopbackHttpExchange::LoopbackHttpExchange(QByteArray method, quint16 port, QByt
     , m_deadline(limit)
     , m_answer(maxBody, peer())
     , m_socket(new QTcpSocket(this))
-    , m_timer(new QTimer(this)) {
+    , m_timer(new QTimer(this))
+    , m_endNotice(new QTimer(this)) {
     // Compressed answers are not asked for: the bytes read are the bytes kept.
     m_request = method + ' ' + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
                 "\r\nAccept-Encoding: identity\r\nConnection: close\r\n" +
@@ -39,6 +40,9 @@ LoopbackHttpExchange::LoopbackHttpExchange(QByteArray method, quint16 port, QByt
         finish(error == QAbstractSocket::ConnectionRefusedError ? Failure::noConnection : Failure::transport,
                peer() + QStringLiteral(": ") + m_socket->errorString());
     });
+    m_endNotice->setSingleShot(true);
+    m_endNotice->setInterval(0);
+    connect(m_endNotice, &QTimer::timeout, this, &LoopbackHttpExchange::ended);
     m_timer->setSingleShot(true);
     m_timer->setTimerType(Qt::PreciseTimer);
     connect(m_timer, &QTimer::timeout, this, &LoopbackHttpExchange::timeOut);
@@ -97,7 +101,7 @@ void LoopbackHttpExchange::finish(Failure failure, const QString& reason) {
     // Nothing more is read; the connection goes at once, even from within one of its own signals.
     m_socket->abort();
     // Always from the event loop, so whoever waits is never resumed inside this object's work.
-    QMetaObject::invokeMethod(this, &LoopbackHttpExchange::ended, Qt::QueuedConnection);
+    m_endNotice->start();
 }
 
 } // namespace pylon

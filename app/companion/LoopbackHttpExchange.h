@@ -57,6 +57,7 @@ private:
     HttpAnswerParser m_answer;
     QTcpSocket* m_socket;
     QTimer* m_timer;
+    QTimer* m_endNotice; // emits ended() from the event loop
     bool m_ended = false;
 };
 

@@ -11,7 +11,6 @@
 #include "platform/SystemInfo.h"
 #include "platform/TerminationSignals.h"
 #include "platform/UserDefaults.h"
-#include "status/StatusCodec.h"
 #include "status/StatusTexts.h"
 
 #include <QCoreApplication>

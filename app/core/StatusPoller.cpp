@@ -1,14 +1,12 @@
 #include "core/StatusPoller.h"
 
-#include "core/StatusAnswer.h"
-
 #include "companion/CompanionClient.h"
 #include "core/PollingSchedule.h"
+#include "core/StatusAnswer.h"
 #include "foundation/FileLogger.h"
 #include "platform/ServiceManager.h"
 #include "status/DynamicStatus.h"
 #include "status/StatusCache.h"
-#include "status/StatusCodec.h"
 
 #include <qcoro/qcorotimer.h>
 

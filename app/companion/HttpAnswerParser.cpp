@@ -346,10 +346,12 @@ bool HttpAnswerParser::readChunkLine() {
         return !ended();
     }
     if (m_phase == Phase::chunkEnd) {
-        if (!line.isEmpty())
+        if (!line.isEmpty()) {
             fail(ExchangeFailure::transport, framingText(QStringLiteral("a chunk runs past its size")));
+            return false;
+        }
         m_phase = Phase::chunkSize;
-        return !ended();
+        return true;
     }
     const qsizetype extension = line.indexOf(';');
     const qint64 size =

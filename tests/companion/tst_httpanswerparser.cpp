@@ -75,6 +75,8 @@ private slots:
         QTest::newRow("chunk size not hex") << chunked("zz\r\n{}\r\n0\r\n\r\n") << Failure::transport << QByteArray();
         QTest::newRow("chunk longer than its size")
             << chunked("2\r\n" + doc + "\r\n0\r\n\r\n") << Failure::transport << QByteArray();
+        QTest::newRow("chunk longer than its size, more chunks after it")
+            << chunked("2\r\n{\"a\r\n4\r\n\":1}\r\n0\r\n\r\n") << Failure::transport << QByteArray();
         QTest::newRow("chunked wins over a length")
             << "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n7\r\n" + doc + "\r\n0\r\n\r\n"
             << Failure::none << doc;

@@ -48,14 +48,17 @@ AbletonSetupManager::AbletonSetupManager(const FileLogger& log, Workspace& works
         m_options.homeDirectory = QDir::homePath();
 }
 
-QList<AbletonSetupManager::PreferenceFolder> AbletonSetupManager::scanPreferenceFolders() const {
-    const QString root = appendPathComponent(m_options.homeDirectory, QStringLiteral("Library/Preferences/Ableton"));
-    QList<PreferenceFolder> folders;
+QString AbletonSetupManager::preferencesRoot() const {
+    return appendPathComponent(m_options.homeDirectory, QStringLiteral("Library/Preferences/Ableton"));
+}
+
+void AbletonSetupManager::visitPreferenceFolders(
+    const std::function<void(int directory, const char* name, const LiveVersionFolderName& folder)>& visit) const {
     // A missing or unreadable folder lists nothing. The entries' types come from the listing itself
     // (a stat only where the file system does not record them); the listing order is kept.
-    DIR* const listing = ::opendir(QFile::encodeName(root).constData());
+    DIR* const listing = ::opendir(QFile::encodeName(preferencesRoot()).constData());
     if (!listing)
-        return folders;
+        return;
     const auto closer = qScopeGuard([listing] { ::closedir(listing); });
     while (const dirent* entry = ::readdir(listing)) {
         // Hidden entries (and "." and "..") are left out; only "Live …" can qualify.
@@ -70,10 +73,19 @@ QList<AbletonSetupManager::PreferenceFolder> AbletonSetupManager::scanPreference
         }
         if (!isFolder)
             continue;
-        const QString name = QFile::decodeName(entry->d_name);
-        if (const std::optional<LiveVersionFolderName> parsed = parseLiveVersionFolderName(name))
-            folders.append(PreferenceFolder{parsed->version, parsed->displayName, appendPathComponent(root, name)});
+        if (const std::optional<LiveVersionFolderName> parsed =
+                parseLiveVersionFolderName(QFile::decodeName(entry->d_name)))
+            visit(::dirfd(listing), entry->d_name, *parsed);
     }
+}
+
+QList<AbletonSetupManager::PreferenceFolder> AbletonSetupManager::scanPreferenceFolders() const {
+    const QString root = preferencesRoot();
+    QList<PreferenceFolder> folders;
+    visitPreferenceFolders([&](int, const char* name, const LiveVersionFolderName& folder) {
+        folders.append(
+            PreferenceFolder{folder.version, folder.displayName, appendPathComponent(root, QFile::decodeName(name))});
+    });
     return folders;
 }
 

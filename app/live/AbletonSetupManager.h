@@ -1,11 +1,13 @@
 #pragma once
 
+#include "live/LiveVersionFolder.h"
 #include "live/WinePrefixes.h"
 #include "status/AbletonVersion.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <qcoro/qcorotask.h>
 #include <stdexcept>
@@ -56,8 +58,8 @@ public:
     };
 
     struct Options {
-        QString homeDirectory;         // where Library/Preferences/Ableton is looked for
-        QString dataHome;              // the per-user data folder; empty: none (staging then fails)
+        QString homeDirectory; // where Library/Preferences/Ableton is looked for
+        QString dataHome;      // the per-user data folder; empty: none (staging then fails)
         QString unzipPath = QStringLiteral("/usr/bin/unzip");
         QString remoteScriptFolderName = QStringLiteral("Pylon");
         // Where Wine prefixes are looked for besides the home's well-known folders (WinePrefixes.h): the
@@ -102,6 +104,12 @@ public:
     QString stagingRoot() const; // <data home>/Pylon/remote-script
 
 private:
+    // Calls `visit` for each qualifying preference folder of the macOS layout, in listing order, with
+    // the listed folder open as `directory` and the entry's `name` in the file system's encoding.
+    void visitPreferenceFolders(
+        const std::function<void(int directory, const char* name, const LiveVersionFolderName& folder)>& visit) const;
+    QString preferencesRoot() const; // ~/Library/Preferences/Ableton
+
     const FileLogger& m_log;
     Workspace& m_workspace;
     Options m_options;

@@ -2,16 +2,50 @@
 
 #include "live/RegularFile.h"
 
+#include <array>
 #include <pugixml.hpp>
+#include <span>
 
 namespace pylon {
 
 namespace {
 
-const char* const projectPathExpression = "/Ableton/ContentLibrary/UserLibrary/LibraryProject/ProjectPath/@Value";
-const char* const projectNameExpression = "/Ableton/ContentLibrary/UserLibrary/LibraryProject/ProjectName/@Value";
+// Where the two values are: the Value attribute of the first element along each path, in document
+// order, as the XPath expressions "/Ableton/ContentLibrary/UserLibrary/LibraryProject/ProjectPath/@Value"
+// and ".../ProjectName/@Value" select it.
+constexpr std::array<const char*, 4> libraryProjectPath{"Ableton", "ContentLibrary", "UserLibrary", "LibraryProject"};
+
+// The first element in document order reached from `parent` through child elements named `names`, in
+// turn, the last named `leaf` and holding the attribute `attribute`; that attribute, or a null one.
+// A depth-first walk in child order meets the elements a location path selects in document order, so
+// this is what the XPath expression selects first, at the cost of a walk over the elements it passes.
+pugi::xml_attribute firstAttributeAlong(const pugi::xml_node& parent, std::span<const char* const> names,
+                                        const char* leaf, const char* attribute) {
+    const char* const name = names.empty() ? leaf : names.front();
+    for (pugi::xml_node child = parent.child(name); child; child = child.next_sibling(name)) {
+        if (child.type() != pugi::node_element)
+            continue;
+        if (names.empty()) {
+            if (const pugi::xml_attribute found = child.attribute(attribute))
+                return found;
+        } else if (const pugi::xml_attribute found = firstAttributeAlong(child, names.subspan(1), leaf, attribute)) {
+            return found;
+        }
+    }
+    return {};
+}
+
+std::optional<QString> libraryProjectValue(const pugi::xml_document& document, const char* leaf) {
+    const pugi::xml_attribute value = firstAttributeAlong(document, libraryProjectPath, leaf, "Value");
+    if (!value)
+        return std::nullopt;
+    return trimmedOfSpaceSeparators(QString::fromUtf8(value.value()));
+}
 
 bool isSpaceSeparator(QChar c) {
+    // Printable ASCII other than the space is never one: the Unicode tables are asked about the rest.
+    if (c.unicode() > u' ' && c.unicode() < 0x7f)
+        return false;
     return c == u'\t' || c.category() == QChar::Separator_Space;
 }
 
@@ -24,37 +58,17 @@ QString trimmedOfSpaceSeparators(const QString& text) {
         ++begin;
     while (end > begin && isSpaceSeparator(text[end - 1]))
         --end;
-    return text.sliced(begin, end - begin);
-}
-
-std::optional<QString> xpathStringValue(const pugi::xml_document& document, const char* expression) {
-    try {
-        const pugi::xpath_query query(expression);
-        return xpathStringValue(document, query);
-    } catch (const pugi::xpath_exception&) {
-        return std::nullopt;
-    }
-}
-
-std::optional<QString> xpathStringValue(const pugi::xml_document& document, const pugi::xpath_query& query) {
-    try {
-        if (!query)
-            return std::nullopt;
-        // The first selected node in document order.
-        const pugi::xpath_node node = query.evaluate_node(document);
-        if (!node)
-            return std::nullopt;
-        const char* value = node.attribute() ? node.attribute().value() : node.node().child_value();
-        return trimmedOfSpaceSeparators(QString::fromUtf8(value));
-    } catch (const pugi::xpath_exception&) {
-        return std::nullopt;
-    }
+    return begin == 0 && end == text.size() ? text : text.sliced(begin, end - begin);
 }
 
 QString appendPathComponent(const QString& base, const QString& component) {
-    if (base.endsWith(QLatin1Char('/')))
-        return base + component;
-    return base + QLatin1Char('/') + component;
+    const bool separated = base.endsWith(QLatin1Char('/'));
+    QString path;
+    path.reserve(base.size() + (separated ? 0 : 1) + component.size());
+    path.append(base);
+    if (!separated)
+        path.append(QLatin1Char('/'));
+    return path.append(component);
 }
 
 std::optional<QString> libraryPathFromConfig(QByteArray contents) {
@@ -64,13 +78,10 @@ std::optional<QString> libraryPathFromConfig(QByteArray contents) {
     // in place: the bytes are this function's own.
     if (!document.load_buffer_inplace(contents.data(), size_t(contents.size())))
         return std::nullopt;
-    // Compiled once per thread: a query costs more to compile than to evaluate on a small document.
-    thread_local const pugi::xpath_query projectPathQuery(projectPathExpression);
-    thread_local const pugi::xpath_query projectNameQuery(projectNameExpression);
-    const std::optional<QString> projectPath = xpathStringValue(document, projectPathQuery);
+    const std::optional<QString> projectPath = libraryProjectValue(document, "ProjectPath");
     if (!projectPath)
         return std::nullopt;
-    const std::optional<QString> projectName = xpathStringValue(document, projectNameQuery);
+    const std::optional<QString> projectName = libraryProjectValue(document, "ProjectName");
     if (!projectName)
         return std::nullopt;
     if (projectPath->isEmpty() || projectName->isEmpty())

@@ -4,11 +4,6 @@
 #include <QString>
 #include <optional>
 
-namespace pugi {
-class xml_document;
-class xpath_query;
-} // namespace pugi
-
 namespace pylon {
 
 // Reading a Live preference folder's "Library.cfg", which names the version's User Library as
@@ -23,13 +18,11 @@ inline constexpr qint64 maximumLibraryConfigSize = qint64(16) * 1024 * 1024;
 // Line breaks are kept.
 QString trimmedOfSpaceSeparators(const QString& text);
 
-// The trimmed string value of the first node that the XPath 1.0 expression selects, or nothing
-// when the expression fails or selects no node.
-std::optional<QString> xpathStringValue(const pugi::xml_document& document, const char* expression);
-std::optional<QString> xpathStringValue(const pugi::xml_document& document, const pugi::xpath_query& query);
-
 // The User Library path named by the configuration `contents`, as written: ProjectPath and ProjectName
-// joined with one "/". Nothing for bytes that are not XML or lack either value, or with an empty one.
+// joined with one "/". Each value is that of the first element in document order at its place, as the
+// XPath expression "/Ableton/ContentLibrary/UserLibrary/LibraryProject/ProjectPath/@Value" (and the
+// same for ProjectName) selects it, trimmed of space separators. Nothing for bytes that are not XML or
+// lack either value, or with an empty one.
 std::optional<QString> libraryPathFromConfig(QByteArray contents);
 
 // The same with a leading "~/" replaced by `homeDirectory`, as Live on macOS means it.

@@ -6,6 +6,7 @@
 #include "live/AbletonSetupManager.h"
 #include "live/LibraryConfig.h"
 #include "live/LiveVersionFolder.h"
+#include "live/RegularFile.h"
 #include "live/WindowsPath.h"
 
 #include <QDir>
@@ -13,6 +14,8 @@
 #include <QHash>
 #include <QStringList>
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <map>
 
 namespace pylon {
@@ -118,15 +121,19 @@ AbletonSetupManager::Discovery AbletonSetupManager::discover() const {
     Lookups lookups;
 
     Place macLayout{{}, QStringLiteral("macOS layout"), {}};
-    const QList<PreferenceFolder> folders = scanPreferenceFolders();
-    for (const PreferenceFolder& folder : folders) {
+    // Each Library.cfg is read relative to the open listing, while it is listed.
+    visitPreferenceFolders([&](int directory, const char* name, const LiveVersionFolderName& folder) {
+        ++discovery.preferenceFolders;
+        std::array<char, 512> relative{};
+        std::optional<QByteArray> contents;
+        if (std::snprintf(relative.data(), relative.size(), "%s/Library.cfg", name) < int(relative.size()))
+            contents = readSmallRegularFileAt(directory, relative.data(), maximumLibraryConfigSize);
         std::optional<QString> library =
-            readUserLibraryPath(appendPathComponent(folder.path, QStringLiteral("Library.cfg")));
+            contents ? userLibraryPathFromConfig(std::move(*contents), m_options.homeDirectory) : std::nullopt;
         // A User Library path is absolute: a relative one would depend on the working folder.
-        const bool exists = library && QDir::isAbsolutePath(*library) && lookups.exists(*library);
+        const bool exists = library && library->startsWith(QLatin1Char('/')) && lookups.exists(*library);
         macLayout.offer(folder.version, exists ? library : std::nullopt, library);
-    }
-    discovery.preferenceFolders = folders.size();
+    });
     places.append(std::move(macLayout));
 
     const WinePrefixSearch search{m_options.homeDirectory, m_options.dataHome, m_options.configHome,

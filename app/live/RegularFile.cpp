@@ -10,7 +10,11 @@
 namespace pylon {
 
 std::optional<QByteArray> readSmallRegularFile(const QString& path, qint64 limit) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    return readSmallRegularFileAt(AT_FDCWD, QFile::encodeName(path).constData(), limit);
+}
+
+std::optional<QByteArray> readSmallRegularFileAt(int directory, const char* path, qint64 limit) {
+    const int fd = ::openat(directory, path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
     struct Closer {

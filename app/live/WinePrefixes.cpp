@@ -128,8 +128,7 @@ QString displayPathBelow(const QString& path, const QStringList& homes) {
 class PrefixCollector {
 public:
     explicit PrefixCollector(QString homeDirectory)
-        : m_home(std::move(homeDirectory))
-        , m_homes{QDir::cleanPath(m_home), QFileInfo(m_home).canonicalFilePath()} {}
+        : m_home(std::move(homeDirectory)) {}
 
     void consider(const QString& folder, WinePrefixSource source) {
         if (!folder.startsWith(QLatin1Char('/')) || !isWinePrefix(folder))
@@ -181,11 +180,15 @@ private:
         if (canonical.isEmpty() || m_seen.contains(canonical))
             return;
         m_seen.insert(canonical);
+        // The home's canonical path costs a look at each of its components: only asked for once a
+        // prefix is found (most homes have none).
+        if (m_homes.isEmpty())
+            m_homes = {QDir::cleanPath(m_home), QFileInfo(m_home).canonicalFilePath()};
         m_prefixes.append({canonical, displayPathBelow(canonical, m_homes), source});
     }
 
     QString m_home;
-    QStringList m_homes; // as given and canonical
+    QStringList m_homes; // as given and canonical, once a prefix is found
     QSet<QString> m_seen;
     QList<WinePrefix> m_prefixes;
 };

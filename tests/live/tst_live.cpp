@@ -2,8 +2,8 @@
 #include "TemporaryHome.h"
 #include "foundation/FileLogger.h"
 #include "foundation/LogWriter.h"
-#include "live/AbletonSetupManager.h"
 #include "foundation/VersionCompare.h"
+#include "live/AbletonSetupManager.h"
 
 #include <QDirIterator>
 #include <QLoggingCategory>
@@ -200,6 +200,17 @@ private slots:
             "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]>" +
                 libraryConfig("&xxe;", "&c;"),
             "&xxe;/&c;");
+        // Each value comes from the first element at its place in document order, whichever project
+        // or library holds it; an element without the attribute, a prefixed name or a deeper element is
+        // not at that place.
+        row("values from different projects, first in document order",
+            "<Ableton><ContentLibrary><UserLibrary>"
+            "<LibraryProject><ProjectName Value=\"Lib\"/><Deeper><ProjectPath Value=\"/No\"/></Deeper></LibraryProject>"
+            "<LibraryProject><ProjectPath/><x:ProjectPath Value=\"/No\"/><ProjectPath Value=\"/Music\"/>"
+            "<ProjectName Value=\"Later\"/></LibraryProject></UserLibrary>"
+            "<UserLibrary><LibraryProject><ProjectPath Value=\"/Later\"/></LibraryProject></UserLibrary>"
+            "</ContentLibrary></Ableton>",
+            "/Music/Lib");
         row("exactly 16 MB", libraryConfig("/Music", "Lib").leftJustified(16 << 20), "/Music/Lib");
         row("one byte more", libraryConfig("/Music", "Lib").leftJustified((16 << 20) + 1), nullopt);
         row("blank name", libraryConfig("/Music", u" &#9;\u00a0"_s), nullopt);

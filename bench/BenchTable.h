@@ -46,6 +46,9 @@ struct Measure {
     std::string unit = "us";                       // ns, us, ms or s for times; anything for a counter
     Quantity quantity = Quantity::cpuTime;
     std::string counter = {};
+    // With a counter: the floor is this counter of the floor benchmark, or of the measure's own
+    // benchmark when `floor` is empty (measure and floor taken in one benchmark, alternately).
+    std::string floorCounter = {};
 };
 
 // "12.34", "1.234", "1234": at least four significant digits, never an exponent.
@@ -80,7 +83,7 @@ struct Row {
 inline Row makeRow(const Measure& measure, std::optional<double> value, std::optional<double> floor,
                    const std::string& missing) {
     Row row{measure.name, "-", "-", "-", goalText(measure), "-"};
-    if (!value || (!measure.floor.empty() && !floor)) {
+    if (!value || ((!measure.floor.empty() || !measure.floorCounter.empty()) && !floor)) {
         row.verdict = "not run: " + missing;
         return row;
     }
@@ -166,8 +169,13 @@ public:
         std::vector<Row> rows;
         for (const Measure& measure : measures) {
             const auto measured = value(measure.benchmark, measure);
-            const auto floor = measure.floor.empty() ? std::nullopt : value(measure.floor, measure);
-            const std::string why = !measured ? missing(measure.benchmark) : missing(measure.floor);
+            Measure floorMeasure = measure;
+            if (!measure.floorCounter.empty())
+                floorMeasure.counter = measure.floorCounter;
+            const std::string floorBenchmark =
+                measure.floor.empty() && !measure.floorCounter.empty() ? measure.benchmark : measure.floor;
+            const auto floor = floorBenchmark.empty() ? std::nullopt : value(floorBenchmark, floorMeasure);
+            const std::string why = !measured ? missing(measure.benchmark) : missing(floorBenchmark);
             rows.push_back(makeRow(measure, measured, floor, why));
         }
         return rows;

@@ -9,10 +9,11 @@
 //  - Wine prefixes (WineDiscoveryBench.cpp).
 // Measure and floor run alternately in one benchmark (LiveBench.h), so both see the machine in the same
 // state; with --benchmark_repetitions=N the medians count. The table at the end prints value, floor,
-// ratio, goal and result; discovery is compared in thread CPU time (the kernel's file work included),
-// which the other programs on a shared machine do not inflate, and the GUI thread in wall time.
+// ratio, goal and result (bench/BenchTable.h); discovery is compared in thread CPU time (the kernel's file work
+// included), which the other programs on a shared machine do not inflate, and the GUI thread in wall time.
 //
 // usage: bench_live [benchmark options]
+#include "BenchTable.h"
 #include "Fakes.h"
 #include "LiveBench.h"
 #include "core/PylonController.h"
@@ -25,9 +26,7 @@
 #include <QLoggingCategory>
 #include <QTimer>
 #include <benchmark/benchmark.h>
-#include <cstdio>
 #include <ctime>
-#include <map>
 #include <optional>
 #include <qcoro/qcorotask.h>
 
@@ -142,72 +141,41 @@ void BM_RefreshLongestStall400(benchmark::State& state) {
 }
 BENCHMARK(BM_RefreshLongestStall400)->Unit(benchmark::kMillisecond)->Iterations(20);
 
-// Keeps each benchmark's counters (the medians when repeated) and prints the table at the end.
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.run_type != Run::RT_Iteration && !median)
-                continue;
-            const std::string& args = run.run_name.args;
-            std::map<std::string, double>& values =
-                m_runs[run.run_name.function_name + (args.empty() ? "" : "/" + args)];
-            values["time_ms"] = run.GetAdjustedRealTime() / (run.time_unit == benchmark::kMicrosecond ? 1e3 : 1.0);
-            for (const auto& [name, counter] : run.counters)
-                values[name] = counter.value;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void printSummary() const {
-        std::printf("\n%-50s %11s %11s %7s %12s  %s\n", "measure", "value", "floor", "ratio", "goal", "result");
-        const auto withinFloor = [](double value, double floor) { return value < 1.5 * floor; };
-        const auto underFrame = [](double value, double) { return value < 16.7; };
-        row("Live discovery, 40 macOS-layout folders", "BM_MacDiscovery/40", "cpu_ms", "floor_cpu_ms", "< 1.5x floor",
-            withinFloor);
-        row("Live discovery, 400 macOS-layout folders", "BM_MacDiscovery/400", "cpu_ms", "floor_cpu_ms", "< 1.5x floor",
-            withinFloor);
-        row("Live discovery, 10 Wine prefixes x 4 versions", "BM_WineDiscovery10Prefixes4Versions", "cpu_ms",
-            "floor_cpu_ms", "< 10 ms", [](double value, double) { return value < 10; });
-        row("Wine prefix search, 500 Bottles candidates", "BM_FindWinePrefixes500Candidates", "cpu_ms", "floor_cpu_ms",
-            "-", nullptr);
-        row("GUI thread's longest stall, refresh, 400 folders", "BM_RefreshLongestStall400", "longest_stall_ms",
-            "idle_stall_ms", "< 16.7 ms", underFrame);
-        row("GUI thread's CPU per refresh, 400 folders", "BM_RefreshLongestStall400", "main_thread_cpu_ms", "",
-            "< 16.7 ms", underFrame);
-    }
-
-private:
-    void row(const char* measure, const std::string& run, const std::string& valueName, const std::string& floorName,
-             const char* goal, bool (*passes)(double, double)) const {
-        const auto found = m_runs.find(run);
-        if (found == m_runs.end() || !found->second.count(valueName))
-            return;
-        const double value = found->second.at(valueName);
-        const auto floor = found->second.find(floorName);
-        const double floorValue = floor == found->second.end() ? 0 : floor->second;
-        const char* verdict = !passes ? "-" : passes(value, floorValue) ? "pass" : "FAIL";
-        if (floor == found->second.end()) {
-            std::printf("%-50s %8.3f ms %11s %7s %12s  %s\n", measure, value, "-", "-", goal, verdict);
-            return;
-        }
-        std::printf("%-50s %8.3f ms %8.3f ms %6.2fx %12s  %s\n", measure, value, floorValue, value / floorValue, goal,
-                    verdict);
-    }
-
-    std::map<std::string, std::map<std::string, double>> m_runs;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
+    using pylon::bench::Measure;
+    using pylon::bench::Quantity;
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("bench.pylon.*=false"));
-    benchmark::Initialize(&argc, argv);
-    SummaryReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    reporter.printSummary();
-    return 0;
+    // Discovery is compared in thread CPU time, measure and floor taken alternately in one benchmark;
+    // the GUI thread in wall time (its longest stall beside an idle loop's).
+    const auto beside = [](std::string name, std::string benchmark) {
+        return Measure{.name = std::move(name),
+                       .benchmark = std::move(benchmark),
+                       .unit = "ms",
+                       .quantity = Quantity::counter,
+                       .counter = "cpu_ms",
+                       .floorCounter = "floor_cpu_ms"};
+    };
+    Measure mac40 = beside("Live discovery, 40 macOS-layout folders", "BM_MacDiscovery/40");
+    Measure mac400 = beside("Live discovery, 400 macOS-layout folders", "BM_MacDiscovery/400");
+    mac40.maxRatio = mac400.maxRatio = 1.5;
+    Measure wine = beside("Live discovery, 10 Wine prefixes x 4 versions", "BM_WineDiscovery10Prefixes4Versions");
+    wine.maxValue = 10;
+    const Measure search = beside("Wine prefix search, 500 Bottles candidates", "BM_FindWinePrefixes500Candidates");
+    const Measure stall{.name = "GUI thread's longest stall, refresh, 400 folders",
+                        .benchmark = "BM_RefreshLongestStall400",
+                        .maxValue = 16.7,
+                        .unit = "ms",
+                        .quantity = Quantity::counter,
+                        .counter = "longest_stall_ms",
+                        .floorCounter = "idle_stall_ms"};
+    const Measure mainThread{.name = "GUI thread's CPU per refresh, 400 folders",
+                             .benchmark = "BM_RefreshLongestStall400",
+                             .maxValue = 16.7,
+                             .unit = "ms",
+                             .quantity = Quantity::counter,
+                             .counter = "main_thread_cpu_ms"};
+    return pylon::bench::runWithTable(argc, argv, {mac40, mac400, wine, search, stall, mainThread});
 }

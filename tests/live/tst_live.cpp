@@ -270,13 +270,16 @@ private slots:
             f.addPreferenceFolder(name, config);
         f.addPreferenceFolder("Live 12.0.5");
         f.addPreferenceFolder("Live 12.1b10");
-        // Found: a file as the library. Never found: a relative path (existing from the working folder), a missing one.
+        // Found: a file as the library. Never found: a relative path (existing from the working folder), a missing
+        // one, a Qt resource path.
         const QString file = f.home.writeFile("Old Library", "a file");
         f.addPreferenceFolder("Live 8.1", libraryConfig(f.home.path(), "Old Library"));
         f.home.writeFile("Music/Lib/Remote Scripts/Pylon/__init__.py", "");
         f.addPreferenceFolder("Live 10.1.30", libraryConfig("Music", "Lib"));
         f.addPreferenceFolder("Live 10.0");
         f.addPreferenceFolder("Live 7.0.18", libraryConfig("~/Gone", "Lib"));
+        QVERIFY(QFileInfo(":/Resource Library").isDir()); // a Qt resource, not a folder of the file system
+        f.addPreferenceFolder("Live 6.0.1", libraryConfig(":", "Resource Library"));
         const QStringList before = treeOf(f.home.path());
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(f.home.path()));
@@ -284,7 +287,7 @@ private slots:
         QDir::setCurrent(previous);
 
         // The two records of major 12 have no defined order.
-        QCOMPARE(versions.size(), 5);
+        QCOMPARE(versions.size(), 6);
         const bool libraryFirst = versions[0].userLibraryPath.has_value();
         if (!libraryFirst)
             versions.swapItemsAt(0, 1);
@@ -292,13 +295,14 @@ private slots:
                  (QList<AbletonVersion>{record(library, "12", library, library, true),
                                         record("no-library-12", "12", nullopt, nullopt),
                                         record("no-library-10", "10", nullopt, "Music/Lib"), target(file, "8"),
-                                        record("no-library-7", "7", nullopt, f.path("Gone/Lib"))}));
+                                        record("no-library-7", "7", nullopt, f.path("Gone/Lib")),
+                                        record("no-library-6", "6", nullopt, ":/Resource Library")}));
         QStringList majors12{"  Live 12: " + library, "  Live 12: (no library)"};
         if (!libraryFirst)
             majors12.swapItemsAt(0, 1);
-        QCOMPARE(f.messages(),
-                 QStringList{"Ableton detection: found 2 user libraries\n" + majors12.join('\n') +
-                             "\n  Live 10: (no library)\n  Live 8: " + file + "\n  Live 7: (no library)"});
+        QCOMPARE(f.messages(), QStringList{"Ableton detection: found 2 user libraries\n" + majors12.join('\n') +
+                                           "\n  Live 10: (no library)\n  Live 8: " + file +
+                                           "\n  Live 7: (no library)\n  Live 6: (no library)"});
         QCOMPARE(treeOf(f.home.path()), before); // discovery only reads
     }
 

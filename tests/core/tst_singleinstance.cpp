@@ -1,3 +1,4 @@
+#include "PosixFiles.h"
 #include "TemporaryHome.h"
 #include "core/SingleInstance.h"
 #include "platform/SystemInfo.h"
@@ -24,11 +25,6 @@ const char* const helperArgument = "--instance-helper";
 const QString identifier = QStringLiteral("net.ostrand.PylonInstanceTest");
 // The user the cases that need a second user act as.
 const uid_t otherUser = 65534;
-
-int modeOf(const QString& path) {
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
-}
 
 // Runs as the other user: listens as the instance of `identifier` in its own home and prints every
 // message it is handed.

@@ -1,3 +1,4 @@
+#include "PosixFiles.h"
 #include "ReportFixture.h"
 #include "diagnostics/AtomicFileReplace.h"
 #include "diagnostics/DiagnosticError.h"
@@ -9,24 +10,16 @@
 #include <QScopeGuard>
 #include <QStringDecoder>
 #include <QTest>
-#include <cstring>
 #include <fcntl.h>
 #include <future>
 #include <sys/file.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 using namespace pylon;
 using namespace pylon::test;
 
 namespace {
-
-int modeOf(const QString& path) {
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
-}
 
 // What the tail reader must give, worked out from the whole file: the whole file's rule when the
 // kept lines fit into the last `maxBytes`, else the lines of that window from its first whole
@@ -170,13 +163,8 @@ private slots:
         QVERIFY2(finished, "the reader waited on a named pipe");
         QCOMPARE(read, std::nullopt);
 
-        const QByteArray socketPath = QFile::encodeName(dir.filePath("socket.log"));
-        const int socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        auto closeSocket = qScopeGuard([&] { ::close(socketFd); });
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
-        QCOMPARE(::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const BoundSocket socket(dir.filePath("socket.log"));
+        QVERIFY(socket.isBound());
         QCOMPARE(readLastLogLines(dir.filePath("socket.log"), 500), std::nullopt);
     }
 
@@ -285,12 +273,8 @@ private slots:
         const QString fifo = dir.filePath("fifo.zip");
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         const QByteArray socketPath = QFile::encodeName(dir.filePath("socket.zip"));
-        const int socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        auto closeSocket = qScopeGuard([&] { ::close(socketFd); });
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
-        QCOMPARE(::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const BoundSocket socket(dir.filePath("socket.zip"));
+        QVERIFY(socket.isBound());
         QVERIFY(QDir().mkpath(dir.filePath("folder.zip")));
         const std::pair<QString, const char*> refused[] = {{fifo, "a named pipe (FIFO)"},
                                                            {dir.filePath("socket.zip"), "a socket"},

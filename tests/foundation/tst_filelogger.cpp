@@ -1,7 +1,7 @@
 #include "FileSizeLimit.h"
 #include "MessageCapture.h"
+#include "PosixFiles.h"
 #include "TemporaryHome.h"
-
 #include "core/Process.h"
 #include "foundation/BuildEnvironment.h"
 #include "foundation/FileLogger.h"
@@ -18,21 +18,20 @@
 #include <QTest>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <future>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
 using namespace pylon;
+using pylon::test::BoundSocket;
 using pylon::test::FileSizeLimit;
 using pylon::test::MessageCapture;
-using pylon::test::TemporaryHome;
+using pylon::test::modeOf;
 using pylon::test::readFile;
+using pylon::test::TemporaryHome;
 
 namespace {
 
@@ -43,11 +42,6 @@ QStringList fileLines(const QString& path) {
     if (!lines.isEmpty() && lines.constLast().isEmpty())
         lines.removeLast();
     return lines;
-}
-
-int modeOf(const QString& path) {
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 // Something other than a regular file at `path`: a link to `target` ("link") or to the missing
@@ -63,24 +57,16 @@ struct SpecialFile {
             made = ::mkfifo(name.constData(), 0600) == 0;
         if (kind == QLatin1String("fifo-read"))
             made = made && (reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK)) >= 0;
-        if (kind == QLatin1String("socket")) {
-            socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-            sockaddr_un address{};
-            address.sun_family = AF_UNIX;
-            made = size_t(name.size()) < sizeof address.sun_path;
-            std::memcpy(address.sun_path, name.constData(), std::min(size_t(name.size()), sizeof address.sun_path - 1));
-            made = made && ::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        }
+        if (kind == QLatin1String("socket"))
+            made = (socket = std::make_unique<BoundSocket>(path))->isBound();
     }
     ~SpecialFile() {
-        for (int fd : {reader, socketFd}) {
-            if (fd >= 0)
-                ::close(fd);
-        }
+        if (reader >= 0)
+            ::close(reader);
     }
     bool made = false;
     int reader = -1;
-    int socketFd = -1;
+    std::unique_ptr<BoundSocket> socket;
 };
 
 // What the process writes to standard error (the descriptor itself) while the object lives.

@@ -1,3 +1,4 @@
+#include "PosixFiles.h"
 #include "TemporaryHome.h"
 #include "TestBundle.h"
 #include "platform/Bundle.h"
@@ -214,34 +215,30 @@ private slots:
         TemporaryHome home;
         const mode_t savedMask = ::umask(022); // what most sessions have
         auto restoreMask = qScopeGuard([&] { ::umask(savedMask); });
-        const auto mode = [](const QString& path) {
-            struct stat info {};
-            return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
-        };
         {
             UserDefaults defaults(domain);
-            QCOMPARE(mode(defaults.filePath()), -1); // nothing is written before a value is
+            QCOMPARE(modeOf(defaults.filePath()), -1); // nothing is written before a value is
             defaults.setData("cachedAppState", binary);
             QVERIFY(defaults.synchronize());
-            QCOMPARE(mode(defaults.filePath()), 0600);
-            QCOMPARE(mode(home.configHome()), 0700);
+            QCOMPARE(modeOf(defaults.filePath()), 0600);
+            QCOMPARE(modeOf(home.configHome()), 0700);
             for (int i = 0; i < 3; ++i) { // QSettings writes a new file and renames it over the old
                 defaults.setString(versionKey, QString::number(i));
                 QVERIFY(defaults.synchronize());
-                QCOMPARE(mode(defaults.filePath()), 0600);
+                QCOMPARE(modeOf(defaults.filePath()), 0600);
             }
             defaults.removePersistentDomain();
             defaults.setString(versionKey, "again");
             QVERIFY(defaults.synchronize());
-            QCOMPARE(mode(defaults.filePath()), 0600);
+            QCOMPARE(modeOf(defaults.filePath()), 0600);
         }
         // Left 0644 in a 0755 folder by an earlier version: private as soon as it is opened.
         QVERIFY(::chmod(QFile::encodeName(home.configHome() + "/net.ostrand.Pylon.conf").constData(), 0644) == 0);
         QVERIFY(::chmod(QFile::encodeName(home.configHome()).constData(), 0755) == 0);
         const UserDefaults reopened(domain);
         QCOMPARE(reopened.string(versionKey), "again");
-        QCOMPARE(mode(reopened.filePath()), 0600);
-        QCOMPARE(mode(home.configHome()), 0700);
+        QCOMPARE(modeOf(reopened.filePath()), 0600);
+        QCOMPARE(modeOf(home.configHome()), 0700);
     }
 
     // What lives only while the program runs goes to XDG_RUNTIME_DIR when it is a private folder

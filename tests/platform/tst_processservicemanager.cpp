@@ -3,6 +3,7 @@
 #include "Awaiting.h"
 #include "Fakes.h"
 #include "MessageCapture.h"
+#include "PosixFiles.h"
 #include "TemporaryHome.h"
 #include "TestBundle.h"
 #include "core/Process.h"
@@ -21,9 +22,11 @@
 
 using namespace pylon;
 using namespace std::chrono_literals;
+using pylon::test::modeOf;
 using pylon::test::readFile;
 using pylon::test::serviceErrorOf;
 using pylon::test::TemporaryHome;
+using pylon::test::writeFileAt;
 
 namespace {
 
@@ -34,15 +37,6 @@ const QString programInBundle =
 // Short pauses and a small start limit, so keeping alive can be watched within a test.
 const KeepAlivePolicy quickPolicy{50ms, 200ms, 3, 5s};
 
-void writeFile(const QString& path, const QByteArray& text, bool executable = false) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-    if (executable)
-        file.setPermissions(file.permissions() | QFile::ExeOwner | QFile::ExeUser);
-}
-
 QStringList lines(const QString& path) {
     return QString::fromUtf8(readFile(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
@@ -52,18 +46,6 @@ bool isAlive(qint64 pid) {
     const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
     const qsizetype close = stat.lastIndexOf(')');
     return close > 0 && stat.size() > close + 2 && stat.at(close + 2) != 'Z';
-}
-
-mode_t modeOf(const QString& path) {
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : 0;
-}
-
-QStringList logged(const test::MessageCapture& capture) {
-    QStringList texts;
-    for (const auto& message : capture.messages())
-        texts << message.text;
-    return texts;
 }
 
 } // namespace
@@ -83,7 +65,7 @@ class ProcessServiceManagerTest : public QObject {
         return ServiceAgent::companion(environment, m_home->dataHome());
     }
     static const FileLogger& log() { return process::loggers().companionManager; }
-    void writeAgent(const QVariantMap& plist) { writeFile(plistPath(), PropertyList::serialize(plist)); }
+    void writeAgent(const QVariantMap& plist) { QVERIFY(writeFileAt(plistPath(), PropertyList::serialize(plist))); }
     void writeStandardAgent(bool keepAlive = true) {
         writeAgent({{"Label", "net.ostrand.PylonCompanion"},
                     {"BundleProgram", programInBundle},
@@ -92,10 +74,10 @@ class ProcessServiceManagerTest : public QObject {
     }
     // The companion records "<pid> <arguments>" and goes on as `sleep`, keeping its pid; or exits.
     void writeCompanion(bool ignoreTerm, bool exitAtOnce = false) {
-        writeFile(companionPath(),
-                  QByteArray("#!/bin/sh\n") + (ignoreTerm ? "trap '' TERM\n" : "") + "echo \"$$ $*\" >> '" +
-                      QFile::encodeName(m_record) + "'\n" + (exitAtOnce ? "exit 1\n" : "exec sleep 300\n"),
-                  true);
+        QVERIFY(writeFileAt(companionPath(),
+                            QByteArray("#!/bin/sh\n") + (ignoreTerm ? "trap '' TERM\n" : "") + "echo \"$$ $*\" >> '" +
+                                QFile::encodeName(m_record) + "'\n" + (exitAtOnce ? "exit 1\n" : "exec sleep 300\n"),
+                            true));
     }
     QList<qint64> companionPids() const {
         QList<qint64> pids;
@@ -180,9 +162,9 @@ private slots:
         const qint64 pid = companionPids().constFirst();
         QCOMPARE(recordedPid(manager), pid);
         // The registration and the pid file are the user's own.
-        QCOMPARE(modeOf(manager.stateDirectory()), mode_t(0700));
-        QCOMPARE(modeOf(manager.registrationFilePath()), mode_t(0600));
-        QCOMPARE(modeOf(manager.pidFilePath()), mode_t(0600));
+        QCOMPARE(modeOf(manager.stateDirectory()), 0700);
+        QCOMPARE(modeOf(manager.registrationFilePath()), 0600);
+        QCOMPARE(modeOf(manager.pidFilePath()), 0600);
 
         QCOMPARE(serviceErrorOf(manager.kickstart(start)), std::nullopt);
         QCOMPARE(serviceErrorOf(manager.registerAgent()), std::nullopt);
@@ -205,13 +187,13 @@ private slots:
         ProcessServiceManager manager(agent(), log());
         QVERIFY(QDir().mkpath(manager.stateDirectory()));
         QFile::setPermissions(manager.stateDirectory(), QFileDevice::Permissions(0x7755));
-        writeFile(manager.pidFilePath(), "1 1\n");
+        QVERIFY(writeFileAt(manager.pidFilePath(), "1 1\n"));
         QFile::setPermissions(manager.pidFilePath(), QFileDevice::Permissions(0x6644));
-        QCOMPARE(modeOf(manager.pidFilePath()), mode_t(0644));
+        QCOMPARE(modeOf(manager.pidFilePath()), 0644);
         QCOMPARE(serviceErrorOf(manager.registerAgent()), std::nullopt);
-        QCOMPARE(modeOf(manager.stateDirectory()), mode_t(0700));
-        QCOMPARE(modeOf(manager.pidFilePath()), mode_t(0600));
-        QCOMPARE(modeOf(manager.registrationFilePath()), mode_t(0600));
+        QCOMPARE(modeOf(manager.stateDirectory()), 0700);
+        QCOMPARE(modeOf(manager.pidFilePath()), 0600);
+        QCOMPARE(modeOf(manager.registrationFilePath()), 0600);
     }
 
     void restartRunsOffTheCallersThread() {
@@ -260,7 +242,7 @@ private slots:
         ::kill(pid_t(companionPids().constLast()), SIGKILL);
         QTRY_VERIFY_WITH_TIMEOUT(!isAlive(companionPids().constLast()), 5000);
         const QByteArray startTime = readFile(manager.pidFilePath()).simplified().split(' ').value(1);
-        writeFile(manager.pidFilePath(), QByteArray::number(bystanderPid) + ' ' + startTime + '\n');
+        QVERIFY(writeFileAt(manager.pidFilePath(), QByteArray::number(bystanderPid) + ' ' + startTime + '\n'));
         QCOMPARE(serviceErrorOf(manager.kickstart(restart)), std::nullopt);
         QTRY_COMPARE_WITH_TIMEOUT(companionPids().size(), 3, 5000);
         QVERIFY(isAlive(bystanderPid));
@@ -289,13 +271,13 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(companionPids().size(), round + 1, 5000);
             QCOMPARE(restarted.last().constFirst().toLongLong(), companionPids().constLast());
             QCOMPARE(recordedPid(manager), companionPids().constLast());
-            QVERIFY(logged(capture).contains(
+            QVERIFY(capture.texts().contains(
                 QStringLiteral("process: companion %1 exited, starting it again in %2 ms").arg(pid).arg(50 * round)));
         }
         // The third exit within 5 s of the first start reaches the start limit.
         ::kill(pid_t(companionPids().constLast()), SIGKILL);
         QVERIFY(gaveUp.wait(5000));
-        QVERIFY(logged(capture).contains("process: companion started 3 times within 5 s; not starting it again"));
+        QVERIFY(capture.texts().contains("process: companion started 3 times within 5 s; not starting it again"));
         QVERIFY(!manager.watchedCompanion());
         QTest::qWait(300);
         QCOMPARE(companionPids().size(), 3);

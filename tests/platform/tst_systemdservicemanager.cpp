@@ -4,6 +4,7 @@
 #include "Awaiting.h"
 #include "FakeSystemdManager.h"
 #include "MessageCapture.h"
+#include "PosixFiles.h"
 #include "TemporaryHome.h"
 #include "TestBundle.h"
 #include "core/Process.h"
@@ -26,6 +27,7 @@ using pylon::test::FakeSystemdManager;
 using pylon::test::readFile;
 using pylon::test::serviceErrorOf;
 using pylon::test::TemporaryHome;
+using pylon::test::writeFileAt;
 
 namespace {
 
@@ -33,22 +35,6 @@ const QString unit = QStringLiteral("net.ostrand.PylonCompanion.service");
 const QString unitObject = QStringLiteral("/org/freedesktop/systemd1/unit/net_2eostrand_2ePylonCompanion_2eservice");
 const QString programInBundle =
     QStringLiteral("Contents/Helpers/x86_64/Pylon Companion.app/Contents/MacOS/Pylon Companion");
-
-void writeFile(const QString& path, const QByteArray& text, bool executable = false) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-    if (executable)
-        file.setPermissions(file.permissions() | QFile::ExeOwner | QFile::ExeUser);
-}
-
-QStringList logged(const test::MessageCapture& capture) {
-    QStringList texts;
-    for (const auto& message : capture.messages())
-        texts << message.text;
-    return texts;
-}
 
 } // namespace
 
@@ -69,7 +55,7 @@ class SystemdServiceManagerTest : public QObject {
         return ServiceAgent::companion(environment, m_home->dataHome());
     }
     static const FileLogger& log() { return process::loggers().companionManager; }
-    void writeAgent(const QVariantMap& plist) { writeFile(plistPath(), PropertyList::serialize(plist)); }
+    void writeAgent(const QVariantMap& plist) { QVERIFY(writeFileAt(plistPath(), PropertyList::serialize(plist))); }
     void writeStandardAgent() {
         writeAgent({{"Label", "net.ostrand.PylonCompanion"},
                     {"BundleProgram", programInBundle},
@@ -109,8 +95,8 @@ private slots:
         const QString failure = m_fake->publish();
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         m_tripwire = m_home->path() + "/tripwire";
-        writeFile(m_home->path() + "/bin/systemctl",
-                  "#!/bin/sh\necho \"$*\" >> '" + QFile::encodeName(m_tripwire) + "'\n", true);
+        QVERIFY(writeFileAt(m_home->path() + "/bin/systemctl",
+                            "#!/bin/sh\necho \"$*\" >> '" + QFile::encodeName(m_tripwire) + "'\n", true));
         m_savedPath = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(m_home->path() + "/bin") + ':' + m_savedPath);
     }
@@ -170,7 +156,7 @@ private slots:
                      "[Install]\nWantedBy=graphical-session.target\n");
         // systemd's own parser takes the unit, checks that the program is executable, and finds
         // no StartLimitIntervalSec: systemd's default start limits apply.
-        writeFile(m_bundle + QLatin1Char('/') + programInBundle, "#!/bin/sh\nexit 0\n", true);
+        QVERIFY(writeFileAt(m_bundle + QLatin1Char('/') + programInBundle, "#!/bin/sh\nexit 0\n", true));
         const QString analyze = QStandardPaths::findExecutable("systemd-analyze");
         QVERIFY2(!analyze.isEmpty(), "systemd-analyze is missing (scripts/install-deps installs systemd)");
         QProcess verify;
@@ -249,7 +235,7 @@ private slots:
         test::MessageCapture capture;
         m_fake->sendUnitProperties(unit, {{"ActiveState", "failed"}, {"SubState", "failed"}});
         QTRY_COMPARE(manager->activeState(), QStringLiteral("failed"));
-        QVERIFY(logged(capture).contains("systemd: " + unit + " failed"));
+        QVERIFY(capture.texts().contains("systemd: " + unit + " failed"));
         QCOMPARE(takeCalls(), QStringList());
 
         // An invalidated state is asked for; another interface of the object is not the unit's.
@@ -314,7 +300,7 @@ private slots:
         test::MessageCapture capture;
         SystemdServiceManager manager(agent(), log());
         QCOMPARE(QCoro::waitFor(manager.queryStatus()), qint64(ServiceManager::notRegistered));
-        QVERIFY(logged(capture).filter("systemd: unit state unknown - ").size() >= 1);
+        QVERIFY(capture.texts().filter("systemd: unit state unknown - ").size() >= 1);
         QVERIFY(serviceErrorOf(manager.registerAgent()).has_value());
         QVERIFY(serviceErrorOf(manager.kickstart(ServiceManager::Kickstart::start)).has_value());
 
@@ -347,7 +333,7 @@ private slots:
         qunsetenv("PYLON_SERVICE_BACKEND");
         m_fake->unpublish();
         QCOMPARE(createServiceManager(agent(), log())->backendName(), QStringLiteral("process"));
-        QCOMPARE(logged(capture).filter("Service backend: "),
+        QCOMPARE(capture.texts().filter("Service backend: "),
                  QStringList({"Service backend: process (forced by PYLON_SERVICE_BACKEND)",
                               "Service backend: systemd (forced by PYLON_SERVICE_BACKEND)",
                               "Service backend: systemd (PYLON_SERVICE_BACKEND=launchd ignored, the systemd user "

@@ -34,6 +34,13 @@ QList<MessageCapture::Message> MessageCapture::messages(const QString& category)
     return result;
 }
 
+QStringList MessageCapture::texts() const {
+    QStringList result;
+    for (const Message& message : messages())
+        result << message.text;
+    return result;
+}
+
 void MessageCapture::handler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     QMutexLocker lock(&mutex);
     if (captured)

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 #include <QtMessageHandler>
 
 namespace pylon::test {
@@ -24,6 +25,8 @@ public:
     QList<Message> messages() const;
     // Messages of `category` only.
     QList<Message> messages(const QString& category) const;
+    // The texts of all messages, in order.
+    QStringList texts() const;
 
 private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& text);

@@ -3,12 +3,11 @@
 #include "core/CommandLine.h"
 #include "core/SingleInstance.h"
 #include "core/WinePrefixList.h"
-#include "foundation/BuildEnvironment.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 
-#include <QFileInfo>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
@@ -19,26 +18,10 @@ using namespace pylon::test;
 
 Q_DECLARE_METATYPE(pylon::CommandLine::Action)
 
-namespace {
-
-// An environment of a bundle with this identifier and these version entries.
-BuildEnvironment environmentFor(const QString& identifier, const QVariant& shortVersion, const QVariant& build) {
-    return BuildEnvironment(BundleFacts{identifier, shortVersion, build, "/Applications/Pylon.app"}, "arm64",
-                            "/home/someone/.local/share");
-}
-
-} // namespace
-
 class CommandLineTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void versionLineNamesDisplayNameVersionAndMode() {
-        QCOMPARE(versionLine(environmentFor("net.ostrand.Pylon", "1.0.0", "1")), "Pylon 1.0.0-1 (production)");
-        QCOMPARE(versionLine(environmentFor("net.ostrand.Pylon-Dev", "2.1.0", qint64(57))),
-                 "Pylon-Dev 2.1.0-0 (development)");
-    }
-
     void commandLineSelectsTheAction_data() {
         using Action = CommandLine::Action;
         QTest::addColumn<QStringList>("arguments");

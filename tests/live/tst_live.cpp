@@ -392,7 +392,7 @@ private slots:
 
     void failedInstallationsKeepTheOldCopy_data() {
         QTest::addColumn<QString>("unzip");      // a program, or a script starting with "#!"
-        QTest::addColumn<QByteArray>("archive"); // its contents, "missing" or "link" (to a folder outside)
+        QTest::addColumn<QByteArray>("archive"); // its contents, or "link" (to a folder outside)
         QTest::addColumn<QString>("library");    // what is in "Remote Scripts" besides the old copy
         QTest::addColumn<QString>("failure");    // the description, or a FileError naming UNZIP, STAGED or LIBRARY
         const QByteArray built = readFile(builtArchive);
@@ -408,8 +408,6 @@ private slots:
         row("unzip killed", "#!/bin/sh\nkill -9 $$", built, "", unpackingText);
         // Only the status counts: a successful unzip that produced nothing fails at the copy.
         row("unzip succeeds without a folder", "#!/bin/sh\nexit 0", built, "", "STAGED");
-        row("archive missing", unzip, "missing", "", unpackingText);
-        row("archive empty", unzip, "", "", unpackingText);
         row("archive damaged", unzip, damaged, "", unpackingText);
         row("archive's Pylon is a link", unzip, "link", "", "STAGED");
         row("copy fails part-way", fifo, built, "", "LIBRARY");
@@ -429,7 +427,7 @@ private slots:
         const QString outside = QFileInfo(f.home.writeFile("outside/keep.txt", "keep")).path();
         if (archive == "link")
             QVERIFY(writeLinkZip(f.path("archive.zip"), QFile::encodeName(outside)));
-        else if (archive != "missing")
+        else
             f.home.writeFile("archive.zip", archive);
         const QString into =
             library == "a file" ? QFileInfo(f.home.writeFile("Lib/Remote Scripts", "a file")).path() : addOldCopy(f);

@@ -3,6 +3,7 @@
 // --add-wine-prefix).
 #include "core/AppServices.h"
 #include "core/CommandLine.h"
+#include "core/EventLoopJob.h"
 #include "core/HeadlessMode.h"
 #include "core/OrderlyQuit.h"
 #include "core/Process.h"
@@ -19,7 +20,6 @@
 #include <QTimer>
 #include <cstdlib>
 #include <functional>
-#include <memory>
 #include <optional>
 
 using namespace pylon;
@@ -60,23 +60,12 @@ std::optional<int> becomeRunningInstance(SingleInstance& instance, const QString
 
 using Job = std::function<QCoro::Task<int>(QPointer<PylonController>)>;
 
-// Runs `job` on the controller and ends the event loop with its exit code. Everything is held by
-// value; the controller through a QPointer, since it belongs to the caller.
-QCoro::Task<> runJob(QPointer<PylonController> controller, Job job, std::shared_ptr<int> exitCode) {
-    *exitCode = co_await job(controller);
-    QCoreApplication::quit();
-}
-
-// Runs one job of the controller to its end in the event loop and returns its exit code.
+// Runs one job of the controller to its end in the event loop and returns its exit code. The job
+// holds the controller through a QPointer, since it belongs to this call.
 int runOnce(Job job) {
     AppServices services;
     PylonController controller(services.controllerContext());
-    const auto exitCode = std::make_shared<int>(1);
-    QTimer::singleShot(0, &controller, [target = QPointer<PylonController>(&controller), job, exitCode] {
-        runJob(target, job, exitCode);
-    });
-    QCoreApplication::exec();
-    return *exitCode;
+    return runInEventLoop([target = QPointer<PylonController>(&controller), job] { return job(target); });
 }
 
 int runHeadless(const QString& url) {

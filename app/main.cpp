@@ -2,6 +2,7 @@
 // application, and hands every other start over to Pylon-app.
 #include "core/CommandLine.h"
 #include "core/Entry.h"
+#include "core/EventLoopJob.h"
 #include "core/Process.h"
 #include "core/StatusCheck.h"
 #include "foundation/BuildEnvironment.h"
@@ -10,30 +11,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
-#include <QTimer>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 #include <unistd.h>
 
 using namespace pylon;
 
 namespace {
 
-QCoro::Task<> runStatus(quint16 port, bool json, std::shared_ptr<int> exitCode) {
-    *exitCode = co_await printStatusOnce(port, json);
-    QCoreApplication::quit();
-}
-
 // --status leaves nothing behind: no log file, no settings, no status cache.
 int printStatus(bool json) {
     process::keepLogOutOfFiles();
-    const auto exitCode = std::make_shared<int>(1);
-    QTimer::singleShot(0, [port = process::environment().companionPort(), json, exitCode] {
-        runStatus(port, json, exitCode);
-    });
-    QCoreApplication::exec();
-    return *exitCode;
+    return runInEventLoop(
+        [port = process::environment().companionPort(), json] { return printStatusOnce(port, json); });
 }
 
 // The window needs a display; without one it is said here, before any window library is loaded

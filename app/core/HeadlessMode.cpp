@@ -18,15 +18,6 @@
 
 namespace pylon::HeadlessMode {
 
-namespace {
-
-QStringList statusLines(const DynamicStatus& status) {
-    return {companionLine(status.companionState()), liveLine(status.abletonStatus()),
-            clientsLine(status.companionStatus())};
-}
-
-} // namespace
-
 QCoro::Task<int> saveDiagnosticReport(QPointer<PylonController> controller, QString path) {
     if (!controller)
         co_return 1;
@@ -72,7 +63,8 @@ int addWinePrefix(const QString& path) {
 int runUntilTerminated(PylonController& controller) {
     QStringList printed;
     auto printIfChanged = [&] {
-        const QStringList lines = statusLines(controller.dynamicStatus());
+        const DynamicStatus& status = controller.dynamicStatus();
+        const QStringList lines = statusLines(status.companionState(), status.lastResponse());
         if (lines == printed)
             return;
         printed = lines;

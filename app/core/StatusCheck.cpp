@@ -20,9 +20,7 @@ QCoro::Task<int> printStatusOnce(quint16 port, bool json) {
     // One fetch is all there will be: no starting state, whatever it found.
     const CompanionState state = deriveCompanionState(false, std::nullopt, false, answer.status);
     QTextStream out(stdout);
-    out << companionLine(state) << '\n'
-        << liveLine(answer.status ? std::optional(answer.status->ableton) : std::nullopt) << '\n'
-        << clientsLine(answer.status ? std::optional(answer.status->companion) : std::nullopt) << '\n';
+    out << statusLines(state, answer.status).join(QLatin1Char('\n')) << '\n';
     if (json && answer.status)
         out << QString::fromUtf8(encodeStatusResponse(*answer.status)) << '\n';
     out.flush();

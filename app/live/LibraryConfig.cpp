@@ -2,7 +2,9 @@
 
 #include "live/RegularFile.h"
 
+#include <QFile>
 #include <array>
+#include <fcntl.h>
 #include <pugixml.hpp>
 #include <span>
 
@@ -99,7 +101,11 @@ std::optional<QString> userLibraryPathFromConfig(QByteArray contents, const QStr
 }
 
 std::optional<QString> readLibraryConfig(const QString& path, const QString& homeDirectory) {
-    std::optional<QByteArray> contents = readSmallRegularFile(path, maximumLibraryConfigSize);
+    return readLibraryConfigAt(AT_FDCWD, QFile::encodeName(path).constData(), homeDirectory);
+}
+
+std::optional<QString> readLibraryConfigAt(int directory, const char* path, const QString& homeDirectory) {
+    std::optional<QByteArray> contents = readSmallRegularFileAt(directory, path, maximumLibraryConfigSize);
     if (!contents)
         return std::nullopt;
     return userLibraryPathFromConfig(std::move(*contents), homeDirectory);

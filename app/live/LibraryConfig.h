@@ -31,6 +31,8 @@ std::optional<QString> userLibraryPathFromConfig(QByteArray contents, const QStr
 // The same for the file at `path`; nothing when it is not a regular file (a symbolic link is not
 // followed) of at most maximumLibraryConfigSize bytes, or cannot be read. The file is read at its size.
 std::optional<QString> readLibraryConfig(const QString& path, const QString& homeDirectory);
+// The same for `path` (in the file system's encoding) relative to the open folder `directory`.
+std::optional<QString> readLibraryConfigAt(int directory, const char* path, const QString& homeDirectory);
 
 // The path as written in the file at `path`, for Live under Wine, whose paths are Windows paths.
 std::optional<QString> readLibraryConfigPath(const QString& path);

@@ -6,7 +6,6 @@
 #include "live/AbletonSetupManager.h"
 #include "live/LibraryConfig.h"
 #include "live/LiveVersionFolder.h"
-#include "live/RegularFile.h"
 #include "live/WindowsPath.h"
 
 #include <QDir>
@@ -14,8 +13,6 @@
 #include <QHash>
 #include <QStringList>
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <map>
 
 namespace pylon {
@@ -124,12 +121,8 @@ AbletonSetupManager::Discovery AbletonSetupManager::discover() const {
     // Each Library.cfg is read relative to the open listing, while it is listed.
     visitPreferenceFolders([&](int directory, const char* name, const LiveVersionFolderName& folder) {
         ++discovery.preferenceFolders;
-        std::array<char, 512> relative{};
-        std::optional<QByteArray> contents;
-        if (std::snprintf(relative.data(), relative.size(), "%s/Library.cfg", name) < int(relative.size()))
-            contents = readSmallRegularFileAt(directory, relative.data(), maximumLibraryConfigSize);
-        std::optional<QString> library =
-            contents ? userLibraryPathFromConfig(std::move(*contents), m_options.homeDirectory) : std::nullopt;
+        const std::optional<QString> library =
+            readLibraryConfigAt(directory, (QByteArray(name) + "/Library.cfg").constData(), m_options.homeDirectory);
         // A User Library path is absolute: a relative one would depend on the working folder.
         const bool exists = library && library->startsWith(QLatin1Char('/')) && lookups.exists(*library);
         macLayout.offer(folder.version, exists ? library : std::nullopt, library);

@@ -55,4 +55,9 @@ bool companionLineIsAction(const CompanionState& state) {
     return state.kind() != CompanionState::Kind::running && state.kind() != CompanionState::Kind::startingUp;
 }
 
+QStringList statusLines(const CompanionState& state, const std::optional<StatusResponse>& status) {
+    return {companionLine(state), liveLine(status ? std::optional(status->ableton) : std::nullopt),
+            clientsLine(status ? std::optional(status->companion) : std::nullopt)};
+}
+
 } // namespace pylon

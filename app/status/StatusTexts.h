@@ -4,6 +4,7 @@
 #include "status/StatusResponse.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace pylon {
@@ -12,6 +13,8 @@ namespace pylon {
 QString companionLine(const CompanionState& state);
 QString liveLine(const std::optional<AbletonStatusResponse>& ableton);
 QString clientsLine(const std::optional<CompanionStatusResponse>& companion);
+// The three, in order, for the companion's state and the last status document (if any).
+QStringList statusLines(const CompanionState& state, const std::optional<StatusResponse>& status);
 
 // Whether the companion line is something to act on (it then opens the main window); while the
 // companion runs or starts it is plain text.

@@ -1,18 +1,17 @@
 #include "ui/shell/PylonApp.h"
 
 #include "core/AppServices.h"
-#include "foundation/BuildEnvironment.h"
 #include "core/PylonController.h"
 #include "core/UninstallCleanup.h"
-#include "updates/UpdateController.h"
 #include "core/UrlHandler.h"
 #include "diagnostics/DiagnosticReporter.h"
+#include "foundation/BuildEnvironment.h"
 #include "foundation/FileLogger.h"
 #include "platform/Bundle.h"
-#include "platform/SystemInfo.h"
-#include "platform/Workspace.h"
 #include "platform/SettingsPages.h"
+#include "platform/SystemInfo.h"
 #include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
 #include "ui/common/Alerts.h"
 #include "ui/common/Symbols.h"
 #include "ui/menu/MenuBarView.h"
@@ -27,6 +26,7 @@
 #include "ui/shell/OnboardingMenuContent.h"
 #include "ui/shell/TrayHostWatch.h"
 #include "ui/updates/UpdateDialogs.h"
+#include "updates/UpdateController.h"
 
 #include <QApplication>
 #include <QUrl>
@@ -87,9 +87,7 @@ OnboardingMenuContent* PylonApp::onboardingMenu() const {
 }
 
 void PylonApp::show() {
-    // Closing the window never ends the application: without a tray a later launch brings it back.
-    QApplication::setQuitOnLastWindowClosed(false);
-    showTray();
+    stayInTray();
     m_window->bringForward();
 }
 
@@ -99,9 +97,18 @@ void PylonApp::showInBackground() {
         show();
         return;
     }
+    stayInTray();
+    // What the setup window would start when it appears, without it.
+    startWork();
+}
+
+void PylonApp::stayInTray() {
+    // Closing the window never ends the application: without a tray a later launch brings it back.
     QApplication::setQuitOnLastWindowClosed(false);
     showTray();
-    // What the setup window would start when it appears, without it.
+}
+
+void PylonApp::startWork() {
     m_controller->start();
     m_updates->setAutomaticallyChecksForUpdates(true);
 }
@@ -111,16 +118,12 @@ void PylonApp::showContent() {
     if (!m_store->isComplete()) {
         const OnboardingPlatform platform{&m_services.wording(), settings.has(SettingsPage::accessibility),
                                           settings.has(SettingsPage::automation), m_trayAvailable};
-        m_window->setContent(new OnboardingFlow(*m_store, *m_controller, [this] { completeOnboarding(); },
-                                                m_environment, platform));
+        m_window->setContent(new OnboardingFlow(
+            *m_store, *m_controller, [this] { completeOnboarding(); }, m_environment, platform));
         return;
     }
     PylonController* controller = m_controller.get();
-    UpdateController* updates = m_updates.get();
-    auto* setup = new SetupWindowView(controller->dynamicStatus(), *controller, m_environment, [controller, updates] {
-        controller->start();
-        updates->setAutomaticallyChecksForUpdates(true);
-    });
+    auto* setup = new SetupWindowView(controller->dynamicStatus(), *controller, m_environment, [this] { startWork(); });
     setup->setGuidance({settings.has(SettingsPage::accessibility), settings.has(SettingsPage::automation),
                         m_services.wording().accessibilityMissingHelp(m_environment.companionDisplayName())});
     m_window->setContent(setup);
@@ -156,8 +159,9 @@ void PylonApp::onWindowClosed() {
     defaults.setString(keepsRunningNoticeKey, QStringLiteral("1"));
     const QString name = m_environment.appDisplayName();
     const PlatformWording& wording = m_services.wording();
-    Alerts::present({wording.keepsRunningTitle(name), wording.keepsRunningMessage(name), {{QStringLiteral("OK"), true}}},
-                    [](int) {}, m_window.get());
+    Alerts::present(
+        {wording.keepsRunningTitle(name), wording.keepsRunningMessage(name), {{QStringLiteral("OK"), true}}},
+        [](int) {}, m_window.get());
 }
 
 void PylonApp::hideTray() {
@@ -173,8 +177,8 @@ void PylonApp::showTray() {
     const QString toolTip = m_environment.appDisplayName();
     if (m_store->isComplete()) {
         PylonController* controller = m_controller.get();
-        m_menuBar = new MenuBarView(*controller, m_environment.appDisplayName(), [controller] { controller->start(); },
-                                    this);
+        m_menuBar = new MenuBarView(
+            *controller, m_environment.appDisplayName(), [controller] { controller->start(); }, this);
         connect(m_menuBar, &MenuBarView::openWindowRequested, this, &PylonApp::activate);
         connect(m_menuBar, &MenuBarView::quitRequested, qApp, &QCoreApplication::quit);
         m_menuBar->setLook(icon, toolTip);
@@ -265,8 +269,8 @@ void PylonApp::checkForUpdates() {
 }
 
 void PylonApp::showHelp() {
-    const auto guide = Bundle::atPath(m_environment.bundlePath()).resourcePath(QStringLiteral("help/index"),
-                                                                               QStringLiteral("html"));
+    const auto guide =
+        Bundle::atPath(m_environment.bundlePath()).resourcePath(QStringLiteral("help/index"), QStringLiteral("html"));
     if (guide)
         m_services.workspace().openFile(*guide);
     else

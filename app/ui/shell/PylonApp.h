@@ -71,6 +71,8 @@ signals:
 private:
     void showContent();
     void showTray();
+    void stayInTray(); // the tray item shown, and closing the window keeps Pylon running
+    void startWork();  // polling, discovery and update checks, as the setup window starts them
     void hideTray();
     void completeOnboarding();
     void onApplicationStateChanged(Qt::ApplicationState state);

@@ -10,6 +10,7 @@ process started here ends with the namespace). Fails, never skips, when a tool i
 """
 
 import os
+import shlex
 import shutil
 import subprocess
 import sys
@@ -25,15 +26,29 @@ class Failure(Exception):
     pass
 
 
+def folders_under_tmp(paths):
+    """The folders directly in /tmp that hold any of `paths` (a checkout or build tree there)."""
+    return sorted({os.path.realpath(path).split("/")[2] for path in paths
+                   if os.path.realpath(path).startswith("/tmp/")})
+
+
 def reexec_in_namespaces():
     """Once: again as pid 1 of fresh network, pid and mount namespaces, with loopback up and a /tmp
     of its own. The X server's lock file and socket live in /tmp: in a pid namespace another
-    server's lock would look stale, so a shared /tmp would let this one take over its display."""
+    server's lock would look stale, so a shared /tmp would let this one take over its display. A
+    checkout or build tree in /tmp stays where it is: its folder is mounted again into the new /tmp,
+    reached through a descriptor of the old one opened before it was covered (a path mount must not
+    canonicalize, which would lead into the new /tmp)."""
     if os.environ.get("PYLON_ACCEPTANCE_NS") == "1":
         return
     env = dict(os.environ, PYLON_ACCEPTANCE_NS="1")
     env.pop("TMPDIR", None)
-    script = "mount -t tmpfs -o mode=1777 tmpfs /tmp && ip link set lo up && exec \"$0\" \"$@\""
+    here = os.path.dirname(os.path.abspath(sys.argv[0]))
+    keep = folders_under_tmp([here] + [arg for arg in sys.argv[1:] if os.path.isdir(arg)])
+    remount = "".join(" && mkdir /tmp/{0} && mount --no-canonicalize --bind /proc/self/fd/3/{0} /tmp/{0}"
+                      .format(shlex.quote(name)) for name in keep)
+    script = ("exec 3</tmp && mount -t tmpfs -o mode=1777 tmpfs /tmp" + remount +
+              " && exec 3<&- && ip link set lo up && exec \"$0\" \"$@\"")
     command = ["unshare", "--net", "--pid", "--fork", "--mount-proc", "sh", "-c", script,
                sys.executable, os.path.abspath(sys.argv[0])] + sys.argv[1:]
     sys.exit(subprocess.call(command, env=env))
